@@ -1,0 +1,54 @@
+#pragma once
+
+// The stored settings: one presentation per monitor and the two input flags.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kestova {
+
+class RegistryAccess;
+
+struct TSessionElement {
+    std::wstring PresName; // full path; empty when nothing was chosen for this monitor
+    int32_t MonitorNum = 0;
+};
+
+// Positional: entry i belongs to monitor number i + 1.
+using TSessionElements = std::vector<TSessionElement>;
+
+struct TSession {
+    TSessionElements Elements;
+    bool EnableKeyboard = false;
+    bool EnableMouse = false;
+};
+
+// The one process-wide settings record.
+extern TSession Session;
+
+// A registry failure with the user-facing text ("Invalid data type for 'Count'", ...).
+class SettingsError : public std::runtime_error {
+public:
+    explicit SettingsError(std::wstring message);
+    [[nodiscard]] const std::wstring& message() const noexcept { return message_; }
+
+private:
+    std::wstring message_;
+};
+
+// Fill `session` from the registry; throws SettingsError on the failures the store reports.
+void LoadSession(RegistryAccess& registry, TSession& session = Session);
+// Write `session`; throws SettingsError when nothing or not everything could be written.
+void SaveSession(RegistryAccess& registry, const TSession& session = Session);
+
+// Reads one string value under HKEY_CURRENT_USER\`keyPath`. Leaves `result` untouched when the
+// key is missing; gives `defaultValue` when the key exists but the value does not.
+void RegReadString(RegistryAccess& registry, const std::wstring& keyPath,
+                   const std::wstring& valueName, const std::wstring& defaultValue,
+                   std::wstring& result);
+// Writes one REG_SZ value, creating the key; silently does nothing when the key can't be opened.
+void RegWriteString(RegistryAccess& registry, const std::wstring& keyPath,
+                    const std::wstring& valueName, const std::wstring& text);
+
+} // namespace kestova

@@ -1,0 +1,396 @@
+"""The Wine harness: a private Xvfb with a chosen monitor layout and DPI, a throwaway Wine prefix
+copied from a pristine template, Windows programs run with time limits, screenshots with pixel
+checks, and a clean stop of everything it started (also when a test fails or times out).
+
+It never touches another display or another prefix's wineserver.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+BUILD = ROOT / "build"
+WINE_DIR = BUILD / "wine"
+TEMPLATE = WINE_DIR / "template"
+SCENARIOS = WINE_DIR / "scenarios"
+WINDOWS_BIN = BUILD / "windows" / "bin"
+TOOLS_BUILD = BUILD / "tools"
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+BACKGROUND = (0x33, 0x66, 0x99)  # painted root window: "black covers the monitor" must mean something
+
+
+@dataclasses.dataclass(frozen=True)
+class Rect:
+    left: int
+    top: int
+    width: int
+    height: int
+
+    @property
+    def right(self) -> int:
+        return self.left + self.width
+
+    @property
+    def bottom(self) -> int:
+        return self.top + self.height
+
+
+# Layouts in X coordinates (heads of one wide Xvfb screen) and which head is Windows' primary.
+LAYOUTS = {
+    1: ([Rect(0, 0, 1280, 1024)], 0),
+    2: ([Rect(0, 0, 1280, 1024), Rect(1280, 0, 1024, 768)], 0),
+    # One monitor left of the primary (negative coordinates) and one right of it, all sizes differ.
+    3: ([Rect(0, 0, 1024, 768), Rect(1024, 0, 1280, 1024), Rect(2304, 0, 800, 600)], 1),
+}
+
+
+def _run_quiet(args, env=None, timeout=120):
+    return subprocess.run(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          timeout=timeout, check=False)
+
+
+def fake_xinerama_dir() -> Path:
+    """Builds (once) the stand-in libXinerama that turns one Xvfb screen into several monitors."""
+    out = TOOLS_BUILD / "xinerama"
+    lib = out / "libXinerama.so.1"
+    src = ROOT / "tools" / "fake_xinerama.c"
+    if not lib.exists() or lib.stat().st_mtime < src.stat().st_mtime:
+        out.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["gcc", "-shared", "-fPIC", "-O2", "-Wl,-soname,libXinerama.so.1", "-o",
+                        str(lib), str(src)], check=True)
+    return out
+
+
+class Xvfb:
+    """A private X server on a display number it picks itself (-displayfd)."""
+
+    def __init__(self, width: int, height: int):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        data = b""
+        deadline = time.monotonic() + 20
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not data.endswith(b"\n") and time.monotonic() < deadline:
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                data += chunk
+        if not data.strip():
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + data.decode().strip()
+        color = "#%02x%02x%02x" % BACKGROUND
+        _run_quiet(["xsetroot", "-display", self.display, "-solid", color], timeout=20)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def _base_env(prefix: Path, display: str | None) -> dict:
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": str(prefix),
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "WINEARCH": "win64",
+    })
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def _wineserver_stop(env: dict):
+    _run_quiet([WINESERVER, "-k"], env=env, timeout=30)
+    _run_quiet([WINESERVER, "-w"], env=env, timeout=30)
+
+
+def _import_reg(env: dict, text: str):
+    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="utf-16") as f:
+        f.write("Windows Registry Editor Version 5.00\r\n\r\n" + text)
+        path = f.name
+    try:
+        _run_quiet([WINE, "regedit", "/S", winpath(path)], env=env, timeout=60)
+    finally:
+        os.unlink(path)
+
+
+def winpath(unix_path) -> str:
+    """The Windows name of a Unix path through Wine's Z: drive."""
+    return "Z:" + str(Path(unix_path).resolve()).replace("/", "\\")
+
+
+def ensure_template() -> Path:
+    """A pristine, booted prefix with the settings every scenario needs; made once (~15 s)."""
+    stamp = TEMPLATE / ".kestova-ready"
+    if stamp.exists():
+        return TEMPLATE
+    shutil.rmtree(TEMPLATE, ignore_errors=True)
+    TEMPLATE.parent.mkdir(parents=True, exist_ok=True)
+    xvfb = Xvfb(1024, 768)
+    env = _base_env(TEMPLATE, xvfb.display)
+    try:
+        subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=False)
+        _run_quiet([WINESERVER, "-w"], env=env, timeout=120)
+        # Without a window manager, Managed=Y stalls hiding/destroying active windows ~2 s.
+        _import_reg(env, "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"
+                         "\"Managed\"=\"N\"\r\n\"UseXRandR\"=\"N\"\r\n\"Decorated\"=\"N\"\r\n\r\n")
+        _wineserver_stop(env)
+    finally:
+        _wineserver_stop(env)
+        xvfb.stop()
+    if not (TEMPLATE / "system.reg").exists():
+        raise RuntimeError("wineboot failed to create the template prefix")
+    stamp.write_text("ok\n")
+    return TEMPLATE
+
+
+class WineSession:
+    """One scenario: own Xvfb, own prefix (copied from the template), own wineserver.
+
+    with WineSession("name", monitors=3, dpi=120) as w:
+        w.run(["Corvane.scr", "/s"]) ...
+    """
+
+    def __init__(self, name: str, monitors: int | list[Rect] = 1, primary: int | None = None,
+                 dpi: int = 96, register=None):
+        if isinstance(monitors, int):
+            heads, default_primary = LAYOUTS[monitors]
+        else:
+            heads, default_primary = list(monitors), 0
+        self.heads = heads
+        self.primary = default_primary if primary is None else primary
+        self.dpi = dpi
+        self.name = name
+        self.prefix = SCENARIOS / name
+        self.xvfb: Xvfb | None = None
+        self.env: dict = {}
+        self._children: list[subprocess.Popen] = []
+        self._register = register
+
+    # Windows virtual-screen coordinates put the primary head's corner at (0, 0).
+    @property
+    def origin(self) -> tuple[int, int]:
+        p = self.heads[self.primary]
+        return p.left, p.top
+
+    def monitors_windows(self) -> list[Rect]:
+        """Heads in Windows coordinates, in the harness's head order."""
+        ox, oy = self.origin
+        return [Rect(h.left - ox, h.top - oy, h.width, h.height) for h in self.heads]
+
+    def monitor_numbered(self, number: int) -> Rect:
+        """Windows rectangle of the product's monitor `number` (primary first, then head order)."""
+        mons = self.monitors_windows()
+        order = [self.primary] + [i for i in range(len(mons)) if i != self.primary]
+        return mons[order[number - 1]]
+
+    def to_x(self, x: int, y: int) -> tuple[int, int]:
+        ox, oy = self.origin
+        return x + ox, y + oy
+
+    def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def start(self):
+        ensure_template()
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        self.prefix.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copytree(TEMPLATE, self.prefix, symlinks=True)
+        width = max(h.right for h in self.heads)
+        height = max(h.bottom for h in self.heads)
+        self.xvfb = Xvfb(width, height)
+        self.env = _base_env(self.prefix, self.xvfb.display)
+        layout = ",".join(f"{h.width}x{h.height}+{h.left}+{h.top}" for h in self.heads)
+        self.env["KESTOVA_XINERAMA_SCREENS"] = layout
+        self.env["LD_LIBRARY_PATH"] = str(fake_xinerama_dir()) + (
+            ":" + os.environ["LD_LIBRARY_PATH"] if os.environ.get("LD_LIBRARY_PATH") else "")
+        # Monitor layout and DPI are read when the desktop starts: write them, then restart.
+        _import_reg(self.env,
+                    "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"
+                    f"\"PrimaryMonitor\"=\"{self.primary}\"\r\n\r\n"
+                    "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                    f"\"LogPixels\"=dword:{self.dpi:08x}\r\n\r\n")
+        if self._register:
+            self._register(self)
+        _wineserver_stop(self.env)
+        # A persistent wineserver makes every later program start in tens of milliseconds.
+        _run_quiet([WINESERVER, "-p"], env=self.env, timeout=30)
+        _run_quiet([WINE, "cmd", "/c", "exit"], env=self.env, timeout=60)
+
+    def import_reg(self, text: str):
+        """Imports registry text (without the header line) into this prefix."""
+        _import_reg(self.env, text)
+
+    def exe(self, name: str) -> str:
+        """Path of a built Windows binary."""
+        return str(WINDOWS_BIN / name)
+
+    def run(self, args: list[str], timeout: float = 60, check: bool = False,
+            extra_env: dict | None = None) -> subprocess.CompletedProcess:
+        """Runs a Windows program to its end; on time-out it is killed and TimeoutExpired raised."""
+        env = dict(self.env, **(extra_env or {}))
+        proc = subprocess.Popen([WINE, *args], env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, start_new_session=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            _kill_group(proc)
+            proc.communicate()
+            raise
+        result = subprocess.CompletedProcess(args, proc.returncode, out.decode(errors="replace"),
+                                             err.decode(errors="replace"))
+        if check and result.returncode != 0:
+            raise AssertionError(f"{args} exited {result.returncode}\n{result.stdout}\n"
+                                 f"{result.stderr}")
+        return result
+
+    def start_program(self, args: list[str], extra_env: dict | None = None) -> subprocess.Popen:
+        """Starts a Windows program in the background; stop() ends it if it is still running."""
+        env = dict(self.env, **(extra_env or {}))
+        proc = subprocess.Popen([WINE, *args], env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, start_new_session=True)
+        self._children.append(proc)
+        return proc
+
+    def wait_for(self, predicate, timeout: float = 10, interval: float = 0.1):
+        """Polls until predicate() is truthy; returns its value, or None at the time limit."""
+        deadline = time.monotonic() + timeout
+        while True:
+            value = predicate()
+            if value or time.monotonic() >= deadline:
+                return value
+            time.sleep(interval)
+
+    def xdotool(self, *args: str):
+        _run_quiet(["xdotool", *args], env=self.env, timeout=20)
+
+    def screenshot(self, path: str | Path | None = None) -> "Image":
+        """The whole X screen; saved as PNG when a path is given."""
+        raw = subprocess.run(["import", "-display", self.xvfb.display, "-window", "root", "ppm:-"],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
+                             timeout=60).stdout
+        image = Image.from_ppm(raw)
+        if path is not None:
+            Path(path).parent.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["convert", "ppm:-", str(path)], input=raw, check=True, timeout=60)
+        return image
+
+    def stop(self):
+        for proc in self._children:
+            if proc.poll() is None:
+                _kill_group(proc)
+        for proc in self._children:
+            try:
+                proc.communicate(timeout=5)
+            except Exception:  # noqa: BLE001 - best effort while tearing down
+                pass
+        self._children.clear()
+        if self.env:
+            _wineserver_stop(self.env)
+        if self.xvfb:
+            self.xvfb.stop()
+            self.xvfb = None
+
+
+def _kill_group(proc: subprocess.Popen):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+class Image:
+    """An RGB screenshot with a few pixel checks."""
+
+    def __init__(self, width: int, height: int, data: bytes):
+        self.width, self.height, self.data = width, height, data
+
+    @classmethod
+    def from_ppm(cls, raw: bytes) -> "Image":
+        # P6 header: magic, width, height, maxval, each separated by whitespace.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while raw[pos:pos + 1].isspace():
+                pos += 1
+            if raw[pos:pos + 1] == b"#":
+                pos = raw.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not raw[end:end + 1].isspace():
+                end += 1
+            fields.append(raw[pos:end])
+            pos = end
+        if fields[0] != b"P6":
+            raise ValueError("not a binary PPM")
+        width, height = int(fields[1]), int(fields[2])
+        return cls(width, height, raw[pos + 1:pos + 1 + width * height * 3])
+
+    def pixel(self, x: int, y: int) -> tuple[int, int, int]:
+        i = (y * self.width + x) * 3
+        return self.data[i], self.data[i + 1], self.data[i + 2]
+
+    def share(self, rect: Rect, predicate, step: int = 4) -> float:
+        """Share of sampled pixels in rect (X coordinates) for which predicate(rgb) holds."""
+        hits = total = 0
+        for y in range(max(rect.top, 0), min(rect.bottom, self.height), step):
+            for x in range(max(rect.left, 0), min(rect.right, self.width), step):
+                total += 1
+                hits += bool(predicate(self.pixel(x, y)))
+        return hits / total if total else 0.0
+
+    def bounding_box(self, rect: Rect, predicate) -> Rect | None:
+        """Smallest rectangle (X coordinates) holding every pixel in rect matching predicate."""
+        xs, ys = [], []
+        for y in range(max(rect.top, 0), min(rect.bottom, self.height)):
+            row = y * self.width
+            for x in range(max(rect.left, 0), min(rect.right, self.width)):
+                i = (row + x) * 3
+                if predicate((self.data[i], self.data[i + 1], self.data[i + 2])):
+                    xs.append(x)
+                    ys.append(y)
+        if not xs:
+            return None
+        return Rect(min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+
+
+def is_black(rgb) -> bool:
+    return max(rgb) < 16
+
+
+def is_yellow(rgb) -> bool:
+    r, g, b = rgb
+    return r > 160 and g > 160 and b < 110
+
+
+def is_background(rgb) -> bool:
+    return all(abs(a - b) < 8 for a, b in zip(rgb, BACKGROUND))
