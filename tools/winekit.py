@@ -17,7 +17,7 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BUILD = ROOT / "build"
+BUILD = Path(os.environ.get("KESTOVA_BUILD_DIR") or ROOT / "build").resolve()
 WINE_DIR = BUILD / "wine"
 TEMPLATE = WINE_DIR / "template"
 SCENARIOS = WINE_DIR / "scenarios"

@@ -1,0 +1,7 @@
+#include "settings/session.h"
+
+namespace kestova {
+
+TSession Session;
+
+} // namespace kestova
