@@ -1,0 +1,177 @@
+// Loading and saving `Session` and the dialog's string values, over any RegistryAccess.
+#include "common/product.h"
+#include "settings/registry_access.h"
+#include "settings/session.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestova {
+
+namespace {
+
+// Only the first MonitorCount entries are ever used, and no system has thousands of monitors; a
+// larger stored Count (up to 2^31 - 1) would otherwise cost gigabytes and billions of key probes,
+// so the list is cut to this length instead of failing.
+constexpr int32_t kMaxEntries = 4096;
+
+constexpr wchar_t kEnableKeyboard[] = L"EnableKeyboard";
+constexpr wchar_t kEnableMouse[] = L"EnableMouse";
+constexpr wchar_t kCount[] = L"Count";
+constexpr wchar_t kMonitorNum[] = L"MonitorNum";
+constexpr wchar_t kPresName[] = L"PresName";
+
+[[noreturn]] void ThrowInvalidType(const std::wstring& name) {
+    throw SettingsError(L"Invalid data type for '" + name + L"'");
+}
+[[noreturn]] void ThrowGetFailed(const std::wstring& name) {
+    throw SettingsError(L"Failed to get data for '" + name + L"'");
+}
+[[noreturn]] void ThrowSetFailed(const std::wstring& name) {
+    throw SettingsError(L"Failed to set data for '" + name + L"'");
+}
+[[noreturn]] void ThrowCreateFailed(const std::wstring& path) {
+    throw SettingsError(L"Failed to create key 'HKEY_CURRENT_USER\\" + path + L"'");
+}
+
+std::wstring EntryKeyPath(size_t index) {
+    return std::wstring(kProductKeyPath) + L'\\' + std::to_wstring(index);
+}
+
+// A DWORD is read into a 4-byte buffer: anything bigger fails before its type is looked at.
+std::optional<uint32_t> ReadDword(RegistryKey& key, const std::wstring& name) {
+    auto info = key.QueryValueInfo(name);
+    if (!info)
+        return std::nullopt;
+    if (info->size > 4)
+        ThrowGetFailed(name);
+    if (info->type != static_cast<uint32_t>(RegistryValueType::Dword))
+        ThrowInvalidType(name);
+    auto value = key.ReadValue(name);
+    if (!value || value->data.size() > 4)
+        ThrowGetFailed(name);
+    if (value->type != static_cast<uint32_t>(RegistryValueType::Dword))
+        ThrowInvalidType(name);
+    uint8_t bytes[4] = {};
+    std::memcpy(bytes, value->data.data(), value->data.size());
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+uint32_t ReadRequiredDword(RegistryKey& key, const std::wstring& name) {
+    auto value = ReadDword(key, name);
+    if (!value)
+        ThrowGetFailed(name);
+    return *value;
+}
+
+// Text of a string value as stored: no environment expansion, cut at the first NUL. A missing
+// value gives nullopt; an empty value of any type gives the empty string.
+std::optional<std::wstring> ReadText(RegistryKey& key, const std::wstring& name) {
+    auto value = key.ReadValue(name);
+    if (!value)
+        return std::nullopt;
+    if (value->data.empty())
+        return std::wstring();
+    if (value->type != static_cast<uint32_t>(RegistryValueType::String) &&
+        value->type != static_cast<uint32_t>(RegistryValueType::ExpandString))
+        ThrowInvalidType(name);
+    // UTF-16LE code units; an odd trailing byte is not a character.
+    const auto& data = value->data;
+    std::wstring text;
+    text.reserve(data.size() / 2);
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        auto unit = static_cast<wchar_t>(data[i] | data[i + 1] << 8);
+        if (unit == L'\0')
+            break;
+        text += unit;
+    }
+    return text;
+}
+
+void WriteDword(RegistryKey& key, const std::wstring& name, uint32_t value) {
+    if (!key.WriteDword(name, value))
+        ThrowSetFailed(name);
+}
+
+void WriteText(RegistryKey& key, const std::wstring& name, const std::wstring& text) {
+    if (!key.WriteString(name, text))
+        ThrowSetFailed(name);
+}
+
+// Every existence test opens the key for full access first, so a read-only key counts as missing.
+std::unique_ptr<RegistryKey> OpenExistingForRead(RegistryAccess& registry,
+                                                 const std::wstring& path) {
+    if (!registry.KeyExists(path))
+        return nullptr;
+    return registry.OpenKeyForRead(path);
+}
+
+} // namespace
+
+void LoadSession(RegistryAccess& registry, TSession& session) {
+    int32_t count = 0;
+    {
+        auto product = OpenExistingForRead(registry, kProductKeyPath);
+        if (!product)
+            return;
+        if (auto value = ReadDword(*product, kEnableKeyboard))
+            session.EnableKeyboard = *value != 0;
+        if (auto value = ReadDword(*product, kEnableMouse))
+            session.EnableMouse = *value != 0;
+        if (auto value = ReadDword(*product, kCount))
+            count = static_cast<int32_t>(*value);
+    }
+    if (count < 0)
+        throw SettingsError(L"Range check error");
+    session.Elements.resize(static_cast<size_t>(std::min(count, kMaxEntries)));
+
+    for (size_t i = 0; i < session.Elements.size(); ++i) {
+        auto entryKey = OpenExistingForRead(registry, EntryKeyPath(i));
+        if (!entryKey)
+            continue;
+        TSessionElement& element = session.Elements[i];
+        element.MonitorNum = static_cast<int32_t>(ReadRequiredDword(*entryKey, kMonitorNum));
+        element.PresName = ReadText(*entryKey, kPresName).value_or(std::wstring());
+    }
+}
+
+void SaveSession(RegistryAccess& registry, const TSession& session) {
+    auto product = registry.CreateKey(kProductKeyPath);
+    if (!product)
+        ThrowCreateFailed(kProductKeyPath);
+    WriteDword(*product, kEnableKeyboard, session.EnableKeyboard ? 1 : 0);
+    WriteDword(*product, kEnableMouse, session.EnableMouse ? 1 : 0);
+    WriteDword(*product, kCount, static_cast<uint32_t>(session.Elements.size()));
+    product.reset();
+
+    // Entry keys beyond the new Count stay: loading stops at Count, so they are never read.
+    for (size_t i = 0; i < session.Elements.size(); ++i) {
+        const std::wstring path = EntryKeyPath(i);
+        auto entryKey = registry.CreateKey(path);
+        if (!entryKey)
+            ThrowCreateFailed(path);
+        const TSessionElement& element = session.Elements[i];
+        WriteDword(*entryKey, kMonitorNum, static_cast<uint32_t>(element.MonitorNum));
+        WriteText(*entryKey, kPresName, element.PresName);
+    }
+}
+
+void RegReadString(RegistryAccess& registry, const std::wstring& keyPath,
+                   const std::wstring& valueName, const std::wstring& defaultValue,
+                   std::wstring& result) {
+    auto key = OpenExistingForRead(registry, keyPath);
+    if (!key)
+        return;
+    result = ReadText(*key, valueName).value_or(defaultValue);
+}
+
+void RegWriteString(RegistryAccess& registry, const std::wstring& keyPath,
+                    const std::wstring& valueName, const std::wstring& text) {
+    auto key = registry.CreateKey(keyPath);
+    if (!key)
+        return;
+    WriteText(*key, valueName, text);
+}
+
+} // namespace kestova
