@@ -7,12 +7,13 @@
 
 namespace kestova::win {
 
-void ShowErrorReport(const std::wstring& message) noexcept {
+void ShowErrorReport(const std::wstring& message, bool aboveTopmost) noexcept {
+    const UINT style = MB_OK | MB_ICONERROR | (aboveTopmost ? MB_TOPMOST | MB_SETFOREGROUND : 0u);
     try {
         const std::wstring text = WithFullStop(message);
-        ::MessageBoxW(nullptr, text.c_str(), kProductCaption, MB_OK | MB_ICONERROR);
+        ::MessageBoxW(nullptr, text.c_str(), kProductCaption, style);
     } catch (...) {
-        ::MessageBoxW(nullptr, L"Out of memory.", kProductCaption, MB_OK | MB_ICONERROR);
+        ::MessageBoxW(nullptr, L"Out of memory.", kProductCaption, style);
     }
 }
 

@@ -1,0 +1,47 @@
+#pragma once
+
+// What the session driver needs of the machine it runs on, beside the presentation host.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestova {
+
+// The host's process, opened for waiting. Destroying it closes the handle.
+class WatchedProcess {
+public:
+    virtual ~WatchedProcess() = default;
+    // True when the process has ended or the wait on it failed; never blocks.
+    [[nodiscard]] virtual bool HasEnded() noexcept = 0;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // An existing file: an empty path and a directory are not.
+    [[nodiscard]] virtual bool FileExists(const std::wstring& path) = 0;
+    // Monitors in the product's numbering, counted once per process.
+    [[nodiscard]] virtual int32_t MonitorCount() = 0;
+    // A black window over monitor `monitor`, showing `text` in its middle (nothing when empty).
+    virtual void ShowMessageWindow(int32_t monitor, const std::wstring& text) = 0;
+    // Null when the process can't be opened.
+    [[nodiscard]] virtual std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) = 0;
+    // Starts the one-second watch of the run's end.
+    virtual void EnableTimer() = 0;
+    // The main window's ordinary close; asking again changes nothing.
+    virtual void RequestClose() noexcept = 0;
+
+    // Break-out pieces; results are never looked at.
+    virtual void AddBreakOutHotKey() = 0;       // atom + Ctrl+Alt+Esc on the main window
+    virtual void InstallKeyboardHook() = 0;     // low-level, desktop-wide
+    virtual void InstallMouseHook() = 0;        // low-level, desktop-wide
+    virtual void DisarmBreakOut() noexcept = 0; // removes whatever of the three is in place
+
+    // The general error report (message box); `text` is final.
+    virtual void ShowErrorReport(const std::wstring& text) = 0;
+    // The system's text for a failure code; empty when it has none.
+    [[nodiscard]] virtual std::wstring SystemMessage(int32_t code) = 0;
+};
+
+} // namespace kestova

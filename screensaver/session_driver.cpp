@@ -1,0 +1,240 @@
+#include "screensaver/session_driver.h"
+
+#include "common/error_text.h"
+#include "common/product.h"
+#include "screensaver/error_report_text.h"
+
+#include <new>
+
+namespace kestova {
+
+namespace {
+
+// A call on an empty reference (a member that answered with nothing) fails like a null pointer.
+constexpr int32_t kNullObject = static_cast<int32_t>(0x80004003);
+
+AutomationObject& Require(const AutomationRef& object, const wchar_t* member) {
+    if (!object)
+        throw AutomationError(kNullObject, member, false, {});
+    return *object;
+}
+
+std::wstring Widen(const char* text) {
+    std::wstring wide;
+    for (; *text; ++text)
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+    return wide;
+}
+
+} // namespace
+
+std::wstring FileNotFoundText(const std::wstring& name) {
+    return L"File \"" + name + L"\" not found.";
+}
+
+SessionDriver::SessionDriver(Desktop& desktop, PresentationHost& host, SettingsLoader loadSession,
+                             TSession& session)
+    : desktop_(desktop), host_(host), loadSession_(std::move(loadSession)), session_(session) {}
+
+void SessionDriver::FormCreate() noexcept {
+    bool failed = false;
+    std::wstring report;
+    try {
+        loadSession_(session_);
+        PowerPointApp.reset();
+        AddInObject.reset();
+        PowerPointAvailable = false;
+        AddInAvailable = false;
+        const int32_t count = CountPresentations();
+        if (count > 0)
+            ConnectPowerPoint();
+        showMainWindow_ = false;
+        StartShows(count);
+    } catch (const AutomationError& error) {
+        failed = true;
+        try {
+            report = AutomationFailureText(
+                error, [this](int32_t code) { return desktop_.SystemMessage(code); });
+        } catch (...) {
+            report = L"Out of memory.";
+        }
+    } catch (const SettingsError& error) {
+        failed = true;
+        report = WithFullStop(error.message());
+    } catch (const std::bad_alloc&) {
+        failed = true;
+        report = L"Out of memory.";
+    } catch (const std::exception& error) {
+        failed = true;
+        report = WithFullStop(Widen(error.what()));
+    } catch (...) {
+        failed = true;
+    }
+    try {
+        // Reported before arming: the hooks would otherwise take the very input that closes the
+        // message box for a request to end the run.
+        if (failed)
+            desktop_.ShowErrorReport(report);
+        // Armed after a failure too: whatever windows the failed start left on top of the
+        // monitors, the user's input still ends the run.
+        ArmBreakOut();
+    } catch (...) {
+    }
+}
+
+int32_t SessionDriver::CountPresentations() {
+    const auto& elements = session_.Elements;
+    const int32_t monitors = desktop_.MonitorCount();
+    int32_t count = 0;
+    for (int32_t i = 1; i <= monitors; ++i) {
+        if (static_cast<size_t>(i) > elements.size())
+            break;
+        if (desktop_.FileExists(elements[i - 1].PresName))
+            ++count;
+    }
+    return count;
+}
+
+void SessionDriver::ConnectPowerPoint() {
+    PowerPointApp = host_.Attach();
+    if (PowerPointApp)
+        PowerPointAvailable = true;
+    if (!PowerPointApp) {
+        PowerPointApp = host_.Start();
+        if (PowerPointApp)
+            PowerPointAvailable = true;
+    }
+    if (PowerPointApp) {
+        AddInObject = FindAddIn(PowerPointApp, kProductCaption);
+        AddInAvailable = AddInObject != nullptr;
+        if (!AddInAvailable)
+            PowerPointApp.reset();
+    }
+    if (AddInAvailable) {
+        int32_t ProcessId = 0;
+        try {
+            const AutomationArgument arguments[] = {&ProcessId};
+            CallMethod(*AddInObject, L"GetProcessId", arguments);
+            PowerPointProcess = desktop_.OpenProcess(static_cast<uint32_t>(ProcessId));
+        } catch (...) {
+            // The host's exit then goes unwatched; ShouldEndScreenSaver still ends the run.
+        }
+    }
+}
+
+AutomationRef SessionDriver::FindAddIn(const AutomationRef& application,
+                                       const std::wstring& description) {
+    AutomationRef result;
+    // The collection is fetched afresh for every read: nothing of the host's is kept between
+    // calls but the Application itself.
+    auto item = [&](int32_t position) {
+        AutomationRef addIns = ReadObject(Require(application, L"COMAddIns"), L"COMAddIns");
+        const AutomationArgument arguments[] = {position};
+        return CallObject(Require(addIns, L"Item"), L"Item", arguments);
+    };
+    const int32_t n = ReadInteger(
+        Require(ReadObject(Require(application, L"COMAddIns"), L"COMAddIns"), L"Count"), L"Count");
+    for (int32_t i = 1; i <= n; ++i) {
+        // Exact comparison: the add-in's FriendlyName must be the product caption as it stands.
+        if (ReadString(Require(item(i), L"Description"), L"Description") == description) {
+            result = ReadObject(Require(item(i), L"Object"), L"Object");
+            break;
+        }
+    }
+    return result;
+}
+
+std::wstring SessionDriver::MessageFor(const std::wstring& name, bool sessionReady) const {
+    if (!PowerPointAvailable)
+        return kUnableToStartText;
+    if (!AddInAvailable)
+        return kServerNotAvailableText;
+    if (!sessionReady)
+        return kServerNotAccessibleText;
+    return FileNotFoundText(name);
+}
+
+void SessionDriver::StartShows(int32_t Count) {
+    bool SessionReady = false;
+    if (AddInAvailable) {
+        SessionReady = CallBoolean(*AddInObject, L"IsCOMAddInInitialized");
+        if (SessionReady) {
+            const AutomationArgument arguments[] = {&Count};
+            CallMethod(*AddInObject, L"InitializeScreenSaverSession", arguments);
+        }
+    }
+    int32_t Index = 1;
+    const auto& elements = session_.Elements;
+    const int32_t monitors = desktop_.MonitorCount();
+    for (int32_t i = 1; i <= monitors; ++i) {
+        std::wstring name;
+        if (static_cast<size_t>(i) <= elements.size()) {
+            name = elements[i - 1].PresName;
+            if (desktop_.FileExists(name) && SessionReady) {
+                int32_t monitorNum = elements[i - 1].MonitorNum;
+                const AutomationArgument arguments[] = {&Index, &name, &monitorNum};
+                CallMethod(*AddInObject, L"AddScreenSaver", arguments);
+                ++Index;
+                continue; // the add-in's slide show covers this monitor
+            }
+        }
+        desktop_.ShowMessageWindow(i,
+                                   name.empty() ? std::wstring() : MessageFor(name, SessionReady));
+    }
+    if (SessionReady) {
+        CallMethod(*AddInObject, L"PrepareScreenSaver");
+        CallMethod(*AddInObject, L"BeginScreenSaver");
+        desktop_.EnableTimer();
+    }
+}
+
+void SessionDriver::ArmBreakOut() {
+    if (session_.EnableKeyboard)
+        desktop_.AddBreakOutHotKey();
+    else
+        desktop_.InstallKeyboardHook();
+    if (!session_.EnableMouse)
+        desktop_.InstallMouseHook();
+}
+
+void SessionDriver::TimerTimer() noexcept {
+    // A tick that arrives while a call of the last one is still out (the automation layer pumps
+    // messages while it waits) or after the end has begun has nothing to add.
+    if (ticking_ || destroyed_)
+        return;
+    ticking_ = true;
+    if (PowerPointProcess && PowerPointProcess->HasEnded())
+        desktop_.RequestClose();
+    if (AddInObject) {
+        try {
+            if (CallBoolean(*AddInObject, L"ShouldEndScreenSaver"))
+                desktop_.RequestClose();
+        } catch (...) {
+            // Asked again at the next tick.
+        }
+    }
+    ticking_ = false;
+}
+
+void SessionDriver::FormDestroy() noexcept {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    desktop_.DisarmBreakOut();
+    PowerPointProcess.reset();
+    if (AddInObject) {
+        try {
+            CallMethod(*AddInObject, L"EndScreenSaver");
+        } catch (...) {
+        }
+        try {
+            CallMethod(*AddInObject, L"ExitScreenSaverSession");
+        } catch (...) {
+        }
+    }
+    // The host is never asked to quit, also when this run started it.
+    AddInObject.reset();
+    PowerPointApp.reset();
+}
+
+} // namespace kestova

@@ -1,0 +1,70 @@
+#pragma once
+
+// The run mode's session driver: what TMainForm does from its creation to its destruction,
+// over the desktop and the late-bound objects of the presentation host and the add-in.
+#include "screensaver/automation.h"
+#include "screensaver/desktop.h"
+#include "screensaver/presentation_host.h"
+#include "settings/session.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kestova {
+
+// The message windows' texts, for a monitor whose entry names a presentation that won't run.
+inline constexpr wchar_t kUnableToStartText[] = L"Unable to start Microsoft Office PowerPoint.";
+inline constexpr wchar_t kServerNotAvailableText[] =
+    L"Kestova Screen Saver server is not available.";
+inline constexpr wchar_t kServerNotAccessibleText[] =
+    L"Kestova Screen Saver server is not accessible.";
+[[nodiscard]] std::wstring FileNotFoundText(const std::wstring& name);
+
+class SessionDriver {
+public:
+    using SettingsLoader = std::function<void(TSession&)>;
+
+    SessionDriver(Desktop& desktop, PresentationHost& host, SettingsLoader loadSession,
+                  TSession& session = Session);
+    SessionDriver(const SessionDriver&) = delete;
+    SessionDriver& operator=(const SessionDriver&) = delete;
+
+    // The whole start of a run. Never throws: a failure goes to the error report, and the
+    // break-out is armed in every case so that the user can always end the run.
+    void FormCreate() noexcept;
+    // One tick of the one-second watch.
+    void TimerTimer() noexcept;
+    // The end of the run; runs once, later calls do nothing.
+    void FormDestroy() noexcept;
+
+    // True when creation failed before the run took over the screen: the main window is then
+    // shown, empty, so that the failed start is seen and can be closed.
+    [[nodiscard]] bool MainWindowShown() const noexcept { return showMainWindow_; }
+
+private:
+    int32_t CountPresentations();
+    void ConnectPowerPoint();
+    AutomationRef FindAddIn(const AutomationRef& application, const std::wstring& description);
+    void StartShows(int32_t count);
+    void ArmBreakOut();
+    std::wstring MessageFor(const std::wstring& name, bool sessionReady) const;
+
+    Desktop& desktop_;
+    PresentationHost& host_;
+    SettingsLoader loadSession_;
+    TSession& session_;
+
+    AutomationRef PowerPointApp;
+    AutomationRef AddInObject;
+    bool PowerPointAvailable = false;
+    bool AddInAvailable = false;
+    std::unique_ptr<WatchedProcess> PowerPointProcess;
+
+    bool showMainWindow_ = true;
+    bool ticking_ = false;
+    bool destroyed_ = false;
+};
+
+} // namespace kestova

@@ -1,0 +1,42 @@
+#include "screensaver/win/powerpoint_host.h"
+
+#include "common/win/unique_handle.h"
+#include "screensaver/win/dispatch_object.h"
+
+#include <oleauto.h>
+
+namespace kestova::win {
+
+AutomationRef PowerPointHost::Attach() noexcept {
+    try {
+        CLSID clsid{};
+        if (FAILED(::CLSIDFromProgID(kPowerPointProgId, &clsid)))
+            return {};
+        ComPtr<IUnknown> running;
+        if (FAILED(::GetActiveObject(clsid, nullptr, &running)) || !running)
+            return {};
+        ComPtr<IDispatch> application;
+        if (FAILED(running.As(&application)))
+            return {};
+        return WrapDispatch(std::move(application));
+    } catch (...) {
+        return {};
+    }
+}
+
+AutomationRef PowerPointHost::Start() noexcept {
+    try {
+        CLSID clsid{};
+        if (FAILED(::CLSIDFromProgID(kPowerPointProgId, &clsid)))
+            return {};
+        ComPtr<IDispatch> application;
+        if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                      IID_PPV_ARGS(&application))))
+            return {};
+        return WrapDispatch(std::move(application));
+    } catch (...) {
+        return {};
+    }
+}
+
+} // namespace kestova::win
