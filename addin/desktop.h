@@ -1,0 +1,28 @@
+#pragma once
+
+// What the add-in needs of the desktop it runs on: the system-wide window-update lock, the
+// screen's pixels per inch, and the one message it ever shows.
+#include <cstdint>
+#include <optional>
+
+namespace kestova::addin {
+
+struct PixelsPerInch {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Locks drawing of the desktop window; false when another lock exists (or it failed).
+    virtual bool LockUpdate() = 0;
+    virtual void UnlockUpdate() = 0;
+    // Read from the screen's device context on every call: the setting may change.
+    [[nodiscard]] virtual std::optional<PixelsPerInch> ScreenPixelsPerInch() = 0;
+    // The modal notice that the host is too old; returns when the user has closed it.
+    virtual void ShowVersionNotice() = 0;
+};
+
+} // namespace kestova::addin

@@ -1,0 +1,85 @@
+#pragma once
+
+// All add-in state: the current screen saver session, the host, the end-of-show flag and the
+// event receiver. The add-in's COM classes hold no session state; each of their methods forwards
+// to one procedure here. Every procedure traps every failure itself.
+#include "addin/desktop.h"
+#include "addin/presentation_host.h"
+#include "addin/window_support.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestova::addin {
+
+struct ScreenSaverEntry {
+    std::wstring PresName; // exactly as the caller gave it
+    int32_t MonitorNum = 0;
+    HostRef Presentation;
+    HostRef ShowWindow;
+    int32_t ShowWindowHandle = 0; // non-zero while a started show awaits EndScreenSaver
+};
+
+struct ScreenSaverSession {
+    int32_t Count = 0;
+    std::vector<ScreenSaverEntry> Entries; // Entries[0] is entry 1
+
+    // Entry `index` (1-based), or null outside the array.
+    [[nodiscard]] ScreenSaverEntry* Entry(int32_t index) noexcept;
+    [[nodiscard]] const ScreenSaverEntry* Entry(int32_t index) const noexcept;
+};
+
+class MainModule {
+public:
+    MainModule(PresentationHost& host, WindowSupport& windowSupport, Desktop& desktop) noexcept;
+    MainModule(const MainModule&) = delete;
+    MainModule& operator=(const MainModule&) = delete;
+
+    // Start-up check: keeps `application` as the host; true when its version is 9 or later,
+    // otherwise shows the version notice and gives false.
+    bool CheckHostVersion(HostRef application) noexcept;
+
+    void InitializeScreenSaverSession(int32_t count) noexcept;
+    void AddScreenSaver(int32_t index, const std::wstring& presName, int32_t monitorNum) noexcept;
+    // Empty, or the PresName of the first entry that could be neither found nor opened.
+    std::wstring PrepareScreenSaver() noexcept;
+    void BeginScreenSaver() noexcept;
+    void EndScreenSaver() noexcept;
+    void ExitScreenSaverSession() noexcept;
+    [[nodiscard]] bool ShouldEndScreenSaver() const noexcept { return ShouldEnd_; }
+    void HostApp_SlideShowEnd() noexcept { ShouldEnd_ = true; }
+
+    // The host is shutting down: a session still running is ended and the session's references
+    // on the host's objects are released while the host can still take them back.
+    void ReleaseSessionAtShutdown() noexcept;
+    // Nothing of the add-in can be called any more: let go of every host reference.
+    void ForgetHost() noexcept;
+
+    [[nodiscard]] HostRef FindOpenPresentation(const std::wstring& presName) noexcept;
+    [[nodiscard]] HostRef StageSlideShow(const HostRef& presentation, int32_t monitorNum) noexcept;
+    // Turns a pair of pixel values into points in place; false (and unchanged) when the screen's
+    // pixels per inch can't be read.
+    bool PixelsToPoints(float& x, float& y) noexcept;
+
+    [[nodiscard]] const ScreenSaverSession& CurrentSession() const noexcept {
+        return CurrentSession_;
+    }
+    [[nodiscard]] const HostRef& HostPPTApp() const noexcept { return HostPPTApp_; }
+    [[nodiscard]] bool HasEventSink() const noexcept { return EventSink_ != nullptr; }
+
+private:
+    void PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
+
+    PresentationHost& host_;
+    WindowSupport& windowSupport_;
+    Desktop& desktop_;
+
+    ScreenSaverSession CurrentSession_;
+    HostRef HostPPTApp_;
+    bool ShouldEnd_ = false;
+    std::unique_ptr<EventSink> EventSink_;
+};
+
+} // namespace kestova::addin

@@ -1,0 +1,192 @@
+#include "addin/main_module.h"
+#include "addin_fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestova::addin;
+using namespace kestova::addin::testing;
+
+class SessionService : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(module.CheckHostVersion(host.App())); }
+
+    void Fill(const std::vector<std::pair<std::wstring, int32_t>>& entries) {
+        module.InitializeScreenSaverSession(static_cast<int32_t>(entries.size()));
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            module.AddScreenSaver(static_cast<int32_t>(i + 1), entries[i].first, entries[i].second);
+    }
+    FakeObject* PresentationOf(int32_t index) {
+        return Of(module.CurrentSession().Entry(index)->Presentation);
+    }
+
+    Journal journal;
+    FakeHost host{journal};
+    FakeWindowSupport windows{journal};
+    FakeDesktop desktop{journal};
+    MainModule module{host, windows, desktop};
+};
+
+TEST_F(SessionService, OpenPresentationWithExactPathIsTakenAsItIs) {
+    FakeObject* open = host.AddOpen(L"C:\\Shows\\Intro.pptx");
+    host.openable.insert(L"C:\\shows\\intro.pptx");
+    Fill({{L"C:\\Shows\\Intro.pptx", 1}, {L"C:\\shows\\intro.pptx", 2}});
+
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(PresentationOf(1), open);
+    // Another letter case is not the same name: the host is asked to open that file.
+    ASSERT_NE(PresentationOf(2), nullptr);
+    EXPECT_NE(PresentationOf(2), open);
+    EXPECT_EQ(journal.Only({"OpenPresentation"}),
+              std::vector<std::string>{"OpenPresentation C:\\shows\\intro.pptx"});
+}
+
+TEST_F(SessionService, TwoEntriesWithOnePathShareOnePresentation) {
+    host.openable.insert(L"C:\\a.pptx");
+    Fill({{L"C:\\a.pptx", 1}, {L"C:\\a.pptx", 2}});
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(PresentationOf(1), PresentationOf(2));
+    EXPECT_EQ(host.open.size(), 1u);
+    // A second prepare in the same session opens nothing more.
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(host.open.size(), 1u);
+}
+
+TEST_F(SessionService, PrepareStopsAtTheFirstEntryThatCannotBeOpened) {
+    host.openable.insert(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\d.pptx");
+    Fill({{L"C:\\a.pptx", 1},
+          {L"C:\\missing1.pptx", 2},
+          {L"C:\\missing2.pptx", 3},
+          {L"C:\\d.pptx", 4}});
+    EXPECT_EQ(module.PrepareScreenSaver(), L"C:\\missing1.pptx");
+    EXPECT_NE(PresentationOf(1), nullptr);
+    EXPECT_EQ(PresentationOf(2), nullptr);
+    EXPECT_EQ(PresentationOf(4), nullptr); // never looked at
+    EXPECT_TRUE(journal.Only({"OpenPresentation"}).size() == 2u);
+}
+
+TEST_F(SessionService, EmptyPathFailsWithTheSuccessValue) {
+    Fill({{L"", 1}});
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(PresentationOf(1), nullptr);
+}
+
+TEST_F(SessionService, UnreadableFullNameDoesNotMatch) {
+    host.AddOpen(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\a.pptx");
+    journal.faultCall = "FullName";
+    Fill({{L"C:\\a.pptx", 1}});
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(host.open.size(), 2u); // opened a second time
+}
+
+TEST_F(SessionService, AddOutsideTheSessionChangesNothing) {
+    module.AddScreenSaver(1, L"C:\\early.pptx", 1); // before any session
+    EXPECT_EQ(module.CurrentSession().Count, 0);
+    Fill({{L"C:\\a.pptx", 1}});
+    module.AddScreenSaver(0, L"C:\\x.pptx", 5);
+    module.AddScreenSaver(2, L"C:\\x.pptx", 5);
+    module.AddScreenSaver(-1, L"C:\\x.pptx", 5);
+    ASSERT_EQ(module.CurrentSession().Entries.size(), 1u);
+    EXPECT_EQ(module.CurrentSession().Entry(1)->PresName, L"C:\\a.pptx");
+    EXPECT_EQ(module.CurrentSession().Entry(1)->MonitorNum, 1);
+
+    module.InitializeScreenSaverSession(-2);
+    EXPECT_TRUE(module.CurrentSession().Entries.empty());
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    module.BeginScreenSaver();
+    EXPECT_TRUE(host.Windows().empty());
+}
+
+TEST_F(SessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
+    host.openable.insert(L"C:\\a.pptx");
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    ASSERT_EQ(host.Windows().size(), 1u);
+    FakeObject* window = host.Windows()[0];
+    EXPECT_EQ(window->refs, 1);
+
+    Fill({{L"C:\\b.pptx", 1}});
+    EXPECT_EQ(window->refs, 0);
+    EXPECT_FALSE(window->exited);
+    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.open.size(), 1u);
+}
+
+TEST_F(SessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
+    host.openable.insert(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\b.pptx");
+    Fill({{L"C:\\a.pptx", 1}, {L"C:\\b.pptx", 2}});
+    windows.monitors.push_back({1920, 0, 1280, 1024});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    module.EndScreenSaver();
+    EXPECT_GT(host.HeldRefs(), 0); // presentations are kept until the session is forgotten
+    module.ExitScreenSaverSession();
+
+    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.open.size(), 2u);
+    EXPECT_EQ(module.CurrentSession().Count, 0);
+    ASSERT_EQ(module.CurrentSession().Entries.size(), 1u);
+    EXPECT_EQ(module.CurrentSession().Entry(1)->PresName, L"");
+    EXPECT_EQ(module.CurrentSession().Entry(1)->ShowWindowHandle, 0);
+}
+
+TEST_F(SessionService, ShouldEndLifecycleAcrossSessions) {
+    host.openable.insert(L"C:\\a.pptx");
+    EXPECT_FALSE(module.ShouldEndScreenSaver());
+    host.EndAnyShow(); // no receiver connected yet: not seen
+    EXPECT_FALSE(module.ShouldEndScreenSaver());
+
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    EXPECT_FALSE(module.ShouldEndScreenSaver());
+    host.EndAnyShow(); // any show, also one the user started by hand
+    EXPECT_TRUE(module.ShouldEndScreenSaver());
+
+    module.EndScreenSaver();
+    module.ExitScreenSaverSession();
+    EXPECT_TRUE(module.ShouldEndScreenSaver()); // stays until the next begin
+    EXPECT_FALSE(host.sinkConnected);
+    EXPECT_EQ(host.sinksAlive, 0);
+
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    EXPECT_FALSE(module.ShouldEndScreenSaver());
+    module.EndScreenSaver();
+    // Exiting the shows ends them while the receiver is still connected.
+    EXPECT_TRUE(module.ShouldEndScreenSaver());
+}
+
+TEST_F(SessionService, ShutdownEndsARunningSessionAndReleasesIt) {
+    host.openable.insert(L"C:\\a.pptx");
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    ASSERT_TRUE(host.sinkConnected);
+
+    module.ReleaseSessionAtShutdown();
+    EXPECT_FALSE(host.sinkConnected);
+    EXPECT_EQ(host.sinksAlive, 0);
+    EXPECT_TRUE(host.Windows()[0]->exited);
+    EXPECT_TRUE(windows.registered.empty());
+    EXPECT_FALSE(windows.sessionOpen);
+    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.open.size(), 1u);
+
+    module.ForgetHost();
+    EXPECT_EQ(host.app.refs, 0);
+}
+
+TEST_F(SessionService, ShutdownWithoutShowsTouchesNoShowsAndNoLibrarySession) {
+    host.openable.insert(L"C:\\a.pptx");
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    journal.calls.clear();
+    module.ReleaseSessionAtShutdown();
+    EXPECT_TRUE(journal.calls.empty());
+    EXPECT_EQ(host.HeldRefs(), 0);
+}

@@ -1,0 +1,201 @@
+#include "addin/main_module.h"
+#include "addin_fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestova::addin;
+using namespace kestova::addin::testing;
+
+class Staging : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(module.CheckHostVersion(host.App())); }
+
+    // One prepared entry per monitor number given, each with its own presentation.
+    void Prepare(const std::vector<int32_t>& monitorNums) {
+        module.InitializeScreenSaverSession(static_cast<int32_t>(monitorNums.size()));
+        for (std::size_t i = 0; i < monitorNums.size(); ++i) {
+            std::wstring path = L"C:\\show" + std::to_wstring(i + 1) + L".pptx";
+            host.openable.insert(path);
+            module.AddScreenSaver(static_cast<int32_t>(i + 1), path, monitorNums[i]);
+        }
+        ASSERT_EQ(module.PrepareScreenSaver(), L"");
+        journal.calls.clear();
+    }
+    const ScreenSaverEntry& Entry(int32_t index) { return *module.CurrentSession().Entry(index); }
+    static std::vector<float> Placement(const FakeObject* window) {
+        return {window->placement[0], window->placement[1], window->placement[2],
+                window->placement[3]};
+    }
+
+    Journal journal;
+    FakeHost host{journal};
+    FakeWindowSupport windows{journal};
+    FakeDesktop desktop{journal};
+    MainModule module{host, windows, desktop};
+};
+
+TEST_F(Staging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
+    Prepare({1});
+    module.BeginScreenSaver();
+    std::vector<std::string> expected = {"NewEventSink",
+                                         "SetHostApp app",
+                                         "StartScreenSaverSession",
+                                         "GetMonitorCount",
+                                         "LockUpdate",
+                                         "GetMonitorInfo 1",
+                                         "RunSlideShow C:\\show1.pptx",
+                                         "ScreenPixelsPerInch",
+                                         "SetWindowPlacement Left",
+                                         "SetWindowPlacement Top",
+                                         "ScreenPixelsPerInch",
+                                         "SetWindowPlacement Width",
+                                         "SetWindowPlacement Height",
+                                         "UnlockUpdate",
+                                         "GetSSWHandle",
+                                         "RegisterSlideShowWindow 4096"};
+    EXPECT_EQ(journal.calls, expected);
+    EXPECT_FALSE(desktop.locked);
+    EXPECT_EQ(Entry(1).ShowWindowHandle, 0x1000);
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 1440, 810}));
+}
+
+TEST_F(Staging, PointsAt96And120PixelsPerInch) {
+    windows.monitors = {{0, 0, 1280, 1024}, {1920, 0, 1920, 1080}};
+    Prepare({2});
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{1440, 0, 1440, 810}));
+
+    desktop.ppi = {120, 120};
+    module.EndScreenSaver();
+    module.BeginScreenSaver(); // pixels per inch are read afresh for every show
+    EXPECT_EQ(Placement(host.Windows()[1]), (std::vector<float>{1152, 0, 1152, 648}));
+
+    // Horizontal values use the horizontal setting, vertical ones the vertical.
+    desktop.ppi = {96, 120};
+    module.EndScreenSaver();
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[2]), (std::vector<float>{1440, 0, 1440, 648}));
+}
+
+TEST_F(Staging, MonitorsLeftOfAndAboveThePrimaryGiveNegativePoints) {
+    windows.monitors = {{0, 0, 1024, 768}, {-1280, -200, 1280, 1024}};
+    Prepare({2});
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{-960, -150, 960, 768}));
+}
+
+TEST_F(Staging, MonitorNumberUpToTheCountIsStaged) {
+    windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
+    Prepare({2, 3, 1});
+    module.BeginScreenSaver();
+    EXPECT_NE(Entry(1).ShowWindowHandle, 0);
+    EXPECT_EQ(Entry(2).ShowWindowHandle, 0);
+    EXPECT_FALSE(Entry(2).ShowWindow);
+    EXPECT_NE(Entry(3).ShowWindowHandle, 0);
+    EXPECT_EQ(host.Windows().size(), 2u);
+    // The count is asked once per entry, and the shows come up in index order.
+    EXPECT_EQ(journal.Only({"GetMonitorCount"}).size(), 3u);
+    EXPECT_EQ(
+        journal.Only({"RunSlideShow"}),
+        (std::vector<std::string>{"RunSlideShow C:\\show1.pptx", "RunSlideShow C:\\show3.pptx"}));
+}
+
+TEST_F(Staging, ZeroHandleIsRegisteredButItsShowIsNotExited) {
+    windows.zeroHandles = true;
+    Prepare({1});
+    module.BeginScreenSaver();
+    EXPECT_EQ(journal.Only({"RegisterSlideShowWindow"}),
+              std::vector<std::string>{"RegisterSlideShowWindow 0"});
+    EXPECT_TRUE(Entry(1).ShowWindow);
+    journal.calls.clear();
+    module.EndScreenSaver();
+    EXPECT_FALSE(host.Windows()[0]->exited);
+    EXPECT_EQ(journal.Only({"DeregisterSlideShowWindow", "ExitSlideShow"}).size(), 0u);
+    module.ExitScreenSaverSession();
+    EXPECT_EQ(host.HeldRefs(), 0);
+}
+
+TEST_F(Staging, EndDeregistersThenExitsEachShowAndDisconnectsLast) {
+    windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
+    Prepare({1, 2});
+    module.BeginScreenSaver();
+    journal.calls.clear();
+    module.EndScreenSaver();
+    std::vector<std::string> expected = {"DeregisterSlideShowWindow 4096", "ExitSlideShow",
+                                         "DeregisterSlideShowWindow 4097", "ExitSlideShow",
+                                         "EndScreenSaverSession",          "SetHostApp none"};
+    EXPECT_EQ(journal.calls, expected);
+    for (FakeObject* window : host.Windows()) {
+        EXPECT_TRUE(window->exited);
+        EXPECT_EQ(window->refs, 0);
+    }
+    EXPECT_EQ(Entry(1).ShowWindowHandle, 0);
+    EXPECT_FALSE(module.HasEventSink());
+}
+
+TEST_F(Staging, EndWithoutBeginStillEndsTheLibrarySession) {
+    Prepare({1});
+    module.EndScreenSaver();
+    EXPECT_EQ(journal.calls, std::vector<std::string>{"EndScreenSaverSession"});
+}
+
+TEST_F(Staging, EntriesWithoutPresentationOrStartGetNoShowAndLockIsReleased) {
+    Prepare({1, 1});
+    module.InitializeScreenSaverSession(3);
+    host.openable.insert(L"C:\\late.pptx");
+    module.AddScreenSaver(1, L"C:\\show1.pptx", 1);
+    module.AddScreenSaver(2, L"C:\\missing.pptx", 1);
+    module.AddScreenSaver(3, L"C:\\show2.pptx", 1);
+    host.unstartable.insert(L"C:\\show1.pptx");
+    EXPECT_EQ(module.PrepareScreenSaver(), L"C:\\missing.pptx");
+    module.BeginScreenSaver();
+    // The first show fails to start, the second entry has no presentation, the third was never
+    // prepared: none gets a handle, and the lock taken for each is released.
+    for (int32_t i = 1; i <= 3; ++i) {
+        EXPECT_EQ(Entry(i).ShowWindowHandle, 0);
+        EXPECT_FALSE(Entry(i).ShowWindow);
+    }
+    EXPECT_EQ(journal.Only({"LockUpdate"}).size(), 3u);
+    EXPECT_EQ(journal.Only({"UnlockUpdate"}).size(), 3u);
+    EXPECT_FALSE(desktop.locked);
+    EXPECT_TRUE(journal.Only({"RegisterSlideShowWindow"}).empty());
+}
+
+TEST_F(Staging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
+    desktop.lockedByOther = true;
+    Prepare({1});
+    module.BeginScreenSaver();
+    EXPECT_NE(Entry(1).ShowWindowHandle, 0); // staging goes on without the lock
+    EXPECT_TRUE(journal.Only({"UnlockUpdate"}).empty());
+    EXPECT_TRUE(desktop.lockedByOther);
+}
+
+TEST_F(Staging, RefusedPropertyKeepsItsValueAndTheOthersAreSet) {
+    journal.faultCall = "SetWindowPlacement Top";
+    Prepare({1});
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, -1, 1440, 810}));
+}
+
+TEST_F(Staging, WithoutTheLibraryNoShowIsStarted) {
+    journal.faultCall = "GetMonitorCount";
+    Prepare({1});
+    module.BeginScreenSaver();
+    EXPECT_TRUE(host.Windows().empty());
+    EXPECT_EQ(Entry(1).ShowWindowHandle, 0);
+}
+
+TEST_F(Staging, UnreadableMonitorOrPixelsLeaveTheShowWhereTheHostPutIt) {
+    windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
+    Prepare({1, 2});
+    journal.faultCall = "GetMonitorInfo 2";
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 768, 576}));
+    EXPECT_EQ(Placement(host.Windows()[1]), (std::vector<float>{-1, -1, -1, -1}));
+    EXPECT_NE(Entry(2).ShowWindowHandle, 0);
+
+    module.EndScreenSaver();
+    journal.faultCall = "ScreenPixelsPerInch";
+    module.BeginScreenSaver();
+    EXPECT_EQ(Placement(host.Windows()[2]), (std::vector<float>{-1, -1, -1, -1}));
+}
