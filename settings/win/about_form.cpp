@@ -1,0 +1,284 @@
+#include "settings/win/about_form.h"
+
+#include "common/product.h"
+#include "common/win/unique_handle.h"
+#include "settings/win/dpi_layout.h"
+#include "settings/win/handler_guard.h"
+#include "settings/win/message_loop.h"
+
+#include <shellapi.h>
+
+#include <iterator>
+#include <stdexcept>
+
+namespace kestova::win {
+
+const wchar_t kProductPageUrl[] = L"https://www.kestova.com/screensaver/screensaver.html";
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"KestovaAboutForm";
+constexpr wchar_t kCaption[] = L"AboutForm";
+constexpr wchar_t kCopyright[] = L"Copyright \u00A9 2023\u20132025 Kestova";
+
+// The design, in pixels at 96 dpi.
+constexpr int kClientWidth = 346;
+constexpr int kClientHeight = 217;
+constexpr DesignRect kBevel1Rect{8, 8, 329, 169};
+constexpr DesignRect kBevel2Rect{24, 24, 49, 49};
+constexpr DesignRect kImageRect{32, 32, 32, 32};
+constexpr DesignRect kProductLabelRect{88, 24, 0, 0};
+constexpr DesignRect kCopyrightLabelRect{88, 56, 0, 0};
+constexpr DesignRect kOKButtonRect{264, 184, 73, 25};
+
+constexpr int kProductLabelId = 100;
+constexpr int kCopyrightLabelId = 101;
+
+struct DestroyIconHandle {
+    void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
+};
+using UniqueIcon = UniqueResource<HICON, DestroyIconHandle>;
+
+class TAboutForm {
+public:
+    TAboutForm(HINSTANCE instance, const PageOpener& openPage)
+        : instance_(instance), openPage_(openPage) {}
+    TAboutForm(const TAboutForm&) = delete;
+    TAboutForm& operator=(const TAboutForm&) = delete;
+    ~TAboutForm() {
+        if (window_)
+            ::DestroyWindow(window_);
+    }
+
+    INT_PTR ShowModal();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void CreateControls();
+    void LayOut();
+    void Paint();
+    void LoadProgramIcon();
+    void ProductLabelClick() { openPage_(kProductPageUrl); }
+    void CopyrightLabelClick() { openPage_(kProductPageUrl); }
+    void CloseWith(INT_PTR result) {
+        modalResult_ = result;
+        closed_ = true;
+    }
+
+    HINSTANCE instance_;
+    const PageOpener& openPage_;
+    HWND window_ = nullptr;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    UniqueGdiObject font_;
+    UniqueGdiObject boldFont_;
+    UniqueIcon ownIcon_;
+    HICON icon_ = nullptr; // ownIcon_, or a shared system icon that is not ours to destroy
+    HWND ProductLabel = nullptr;
+    HWND CopyrightLabel = nullptr;
+    HWND OKButton = nullptr;
+    INT_PTR modalResult_ = IDCANCEL;
+    bool closed_ = false;
+};
+
+bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (::GetClassInfoExW(instance, kClassName, &windowClass))
+        return true;
+    windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    return ::RegisterClassExW(&windowClass) != 0;
+}
+
+HWND AddControl(HWND parent, HINSTANCE instance, const wchar_t* className, const wchar_t* text,
+                DWORD style, int id) {
+    HWND control = ::CreateWindowExW(
+        0, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (!control)
+        throw std::runtime_error("Error creating window");
+    return control;
+}
+
+void PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
+    wchar_t text[128] = {};
+    ::GetWindowTextW(label, text, static_cast<int>(std::size(text)));
+    const SIZE size = MeasureText(label, font, text);
+    const RECT r = ScaleRect(corner, dpi);
+    ::SetWindowPos(label, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+INT_PTR TAboutForm::ShowModal() {
+    if (!RegisterFormClass(instance_, WindowProc))
+        throw std::runtime_error("Error creating window class");
+    POINT centre{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2};
+    // No owner: the box stands on its own, as the settings dialog opens it.
+    ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kCaption,
+                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, centre.x, centre.y, 1,
+                      1, nullptr, nullptr, instance_, this);
+    if (!window_)
+        throw std::runtime_error("Error creating window");
+    dpi_ = WindowDpi(window_);
+    CreateControls();
+    LayOut();
+    CentreOnPrimaryMonitor(window_,
+                           WindowSizeForClient(window_, kClientWidth, kClientHeight, dpi_));
+    ::SendMessageW(window_, DM_SETDEFID, IDOK, 0);
+    AddDialogWindow(window_);
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    ::SetForegroundWindow(window_);
+    RunModal(window_, [this] { return closed_ || !window_; });
+    RemoveDialogWindow(window_);
+    if (window_)
+        ::DestroyWindow(window_);
+    return modalResult_;
+}
+
+LRESULT CALLBACK TAboutForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* form = static_cast<TAboutForm*>(create->lpCreateParams);
+        form->window_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<TAboutForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form) {
+        LRESULT result = 0;
+        bool handled = false;
+        RunHandler([&] { handled = form->HandleMessage(message, wParam, lParam, result); });
+        if (message == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            form->window_ = nullptr;
+        }
+        if (handled)
+            return result;
+    }
+    return ::DefDlgProcW(window, message, wParam, lParam);
+}
+
+bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL: // Esc: the OK button is the cancel button too
+            CloseWith(IDOK);
+            break;
+        case kProductLabelId:
+            if (HIWORD(wParam) == STN_CLICKED)
+                RunHandler([this] { ProductLabelClick(); });
+            break;
+        case kCopyrightLabelId:
+            if (HIWORD(wParam) == STN_CLICKED)
+                RunHandler([this] { CopyrightLabelClick(); });
+            break;
+        default:
+            break;
+        }
+        return true;
+    case WM_SETCURSOR: {
+        auto under = reinterpret_cast<HWND>(wParam);
+        if (LOWORD(lParam) == HTCLIENT && (under == ProductLabel || under == CopyrightLabel)) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            result = TRUE;
+            return true;
+        }
+        return false;
+    }
+    case WM_PAINT:
+        Paint();
+        return true;
+    case WM_CLOSE:
+        CloseWith(IDCANCEL);
+        return true;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        LayOut();
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        const SIZE size = WindowSizeForClient(window_, kClientWidth, kClientHeight, dpi_);
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::InvalidateRect(window_, nullptr, TRUE);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TAboutForm::CreateControls() {
+    std::wstring product = std::wstring(kProductCaption) + L" " + kProductVersionText;
+    // SS_NOTIFY: the labels take clicks (and so the hand pointer) instead of passing them on.
+    ProductLabel = AddControl(window_, instance_, L"STATIC", product.c_str(),
+                              SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kProductLabelId);
+    CopyrightLabel = AddControl(window_, instance_, L"STATIC", kCopyright,
+                                SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kCopyrightLabelId);
+    OKButton = AddControl(window_, instance_, L"BUTTON", L"OK",
+                          WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, IDOK);
+}
+
+void TAboutForm::LayOut() {
+    UniqueGdiObject font = CreateDialogFont(dpi_);
+    UniqueGdiObject boldFont = CreateDialogFont(dpi_, true);
+    auto regular = font ? static_cast<HFONT>(font.get())
+                        : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    auto bold = boldFont ? static_cast<HFONT>(boldFont.get()) : regular;
+    PlaceLabel(ProductLabel, kProductLabelRect, dpi_, bold);
+    PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regular);
+    PlaceControl(OKButton, kOKButtonRect, dpi_, regular);
+    if (font)
+        font_ = std::move(font);
+    if (boldFont)
+        boldFont_ = std::move(boldFont);
+    LoadProgramIcon();
+}
+
+// The program's own icon (resource 1 of the executable) at the box's scale; a program without
+// one, such as a test, shows the system's application icon instead.
+void TAboutForm::LoadProgramIcon() {
+    const int size = ScaleToDpi(kImageRect.width, dpi_);
+    ownIcon_.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                   IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    icon_ = ownIcon_ ? ownIcon_.get()
+                     : static_cast<HICON>(::LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, 0, 0,
+                                                       LR_SHARED | LR_DEFAULTSIZE));
+}
+
+void TAboutForm::Paint() {
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(window_, &paint);
+    if (!dc)
+        return;
+    for (const DesignRect& bevel : {kBevel1Rect, kBevel2Rect}) {
+        RECT r = ScaleRect(bevel, dpi_);
+        ::DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+    }
+    if (icon_) {
+        const RECT r = ScaleRect(kImageRect, dpi_);
+        ::DrawIconEx(dc, r.left, r.top, icon_, r.right - r.left, r.bottom - r.top, 0, nullptr,
+                     DI_NORMAL);
+    }
+    ::EndPaint(window_, &paint);
+}
+
+} // namespace
+
+void OpenWithShell(const std::wstring& url) noexcept {
+    // Nothing to tell the user when no program opens web pages: the box just stays as it is.
+    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+INT_PTR ShowAboutBox(HINSTANCE instance, const PageOpener& openPage) {
+    TAboutForm form(instance, openPage);
+    return form.ShowModal();
+}
+
+} // namespace kestova::win

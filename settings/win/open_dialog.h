@@ -1,0 +1,37 @@
+#pragma once
+
+// The one open-file dialog behind every Browse button of the settings dialog. It lives as long
+// as the settings dialog and remembers the file and the filter chosen last, so a later Browse
+// starts where the previous one ended.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestova::win {
+
+class PresentationOpenDialog {
+public:
+    PresentationOpenDialog();
+    PresentationOpenDialog(const PresentationOpenDialog&) = delete;
+    PresentationOpenDialog& operator=(const PresentationOpenDialog&) = delete;
+
+    // Where the first showing starts; later ones start at the file chosen last.
+    void SetInitialFolder(std::wstring folder);
+    [[nodiscard]] const std::wstring& InitialFolder() const noexcept { return initialFolder_; }
+
+    // Shows the dialog modally over `owner`: the chosen file's full path, or nothing when the
+    // user cancelled (the remembered file and filter then stay as they were).
+    [[nodiscard]] std::optional<std::wstring> Execute(HWND owner);
+
+private:
+    std::wstring title_;
+    std::wstring filter_;
+    std::wstring initialFolder_;
+    std::vector<wchar_t> fileName_;
+    OPENFILENAMEW state_{};
+};
+
+} // namespace kestova::win
