@@ -13,6 +13,8 @@ class RegistryAccess;
 struct TSessionElement {
     std::wstring PresName; // full path; empty when nothing was chosen for this monitor
     int32_t MonitorNum = 0;
+
+    friend bool operator==(const TSessionElement&, const TSessionElement&) = default;
 };
 
 // Positional: entry i belongs to monitor number i + 1.

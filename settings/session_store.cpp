@@ -53,7 +53,8 @@ std::optional<uint32_t> ReadDword(RegistryKey& key, const std::wstring& name) {
     if (value->type != static_cast<uint32_t>(RegistryValueType::Dword))
         ThrowInvalidType(name);
     uint8_t bytes[4] = {};
-    std::memcpy(bytes, value->data.data(), value->data.size());
+    if (!value->data.empty())
+        std::memcpy(bytes, value->data.data(), value->data.size());
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
