@@ -95,6 +95,10 @@ LRESULT CALLBACK HelpLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
             ::InvalidateRect(label, nullptr, TRUE);
             return result;
         }
+        case WM_GETFONT: {
+            LabelState* state = StateOf(label);
+            return state ? reinterpret_cast<LRESULT>(state->font.get()) : 0;
+        }
         case WM_NCHITTEST:
             return HTTRANSPARENT;
         default:
@@ -183,6 +187,9 @@ HWND TDisplayForm::Create(HWND owner, HINSTANCE instance) noexcept {
 void TDisplayForm::PlaceOnMonitor(HWND form, int32_t n) noexcept {
     int32_t left = 0, top = 0, width = 0, height = 0;
     try {
+        // No caller passes a number without a monitor; such a window simply stays where it is.
+        if (n < 1 || n > MonitorCount())
+            return;
         GetMonitorBounds(n, left, top, width, height);
     } catch (...) {
         return;
