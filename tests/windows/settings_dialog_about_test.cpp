@@ -1,0 +1,202 @@
+// The about box, opened from the settings dialog's About button and on its own.
+#include "settings/session.h"
+#include "settings/win/about_form.h"
+#include "settings/win/configure_form.h"
+#include "settings_dialog_driver.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestova;
+using namespace kestova::test;
+
+namespace {
+
+constexpr wchar_t kAboutTitle[] = L"AboutForm";
+const std::wstring kProductText = L"Kestova Screen Saver 1.1";
+
+class AboutBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousAwareness_ =
+            ::SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestova");
+        Session = TSession{};
+        watcher_ = std::make_unique<ErrorReportWatcher>();
+    }
+    void TearDown() override {
+        Settle();
+        watcher_.reset();
+        ::SetThreadDpiAwarenessContext(previousAwareness_);
+    }
+
+    // Shows the box on this thread; `work` runs on a second thread with the box's window.
+    INT_PTR Show(
+        const std::function<void(HWND box)>& work,
+        const win::PageOpener& opener = [](const std::wstring&) {}) {
+        const DWORD testThread = ::GetCurrentThreadId();
+        ModalDriver driver([&, testThread] {
+            HWND box = WaitForWindow(kAboutTitle);
+            if (!box) {
+                ModalDriver::Abort(testThread);
+                return;
+            }
+            work(box);
+            if (!WaitUntil([&] { return !::IsWindow(box); }))
+                ModalDriver::Abort(testThread);
+        });
+        const INT_PTR result = win::ShowAboutBox(::GetModuleHandleW(nullptr), opener);
+        driver.Join();
+        EXPECT_TRUE(driver.Finished());
+        return result;
+    }
+
+    void PressIn(HWND box, WPARAM key, DWORD testThread) {
+        HWND focus = FocusOf(testThread);
+        PostKey(focus && ::GetAncestor(focus, GA_ROOT) == box ? focus : box, key);
+    }
+
+    std::unique_ptr<ErrorReportWatcher> watcher_;
+    DPI_AWARENESS_CONTEXT previousAwareness_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(AboutBox, EnterAndEscCloseWithOKAndTheCloseBoxWithCancel) {
+    const DWORD testThread = ::GetCurrentThreadId();
+    EXPECT_EQ(Show([&](HWND box) { PressIn(box, VK_RETURN, testThread); }), IDOK);
+    EXPECT_EQ(Show([&](HWND box) { PressIn(box, VK_ESCAPE, testThread); }), IDOK);
+    EXPECT_EQ(Show([&](HWND box) { ::PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }), IDCANCEL);
+    EXPECT_EQ(
+        Show([&](HWND box) { ::PostMessageW(FindControl(box, L"Button", L"OK"), BM_CLICK, 0, 0); }),
+        IDOK);
+    EXPECT_FALSE(TopLevelWindow(kAboutTitle));
+}
+
+TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithTheProductAndCopyright) {
+    const DWORD testThread = ::GetCurrentThreadId();
+    UINT dpi = 0;
+    RECT client{}, window{}, product{}, copyright{}, ok{};
+    LONG productWeight = 0, copyrightWeight = 0;
+    std::wstring copyrightText;
+    bool hasOwner = true;
+    LONG_PTR style = 0;
+    Show([&](HWND box) {
+        dpi = ::GetDpiForWindow(box);
+        ::GetClientRect(box, &client);
+        ::GetWindowRect(box, &window);
+        hasOwner = ::GetWindow(box, GW_OWNER) != nullptr;
+        style = ::GetWindowLongPtrW(box, GWL_STYLE);
+        HWND productLabel = FindControl(box, L"Static", kProductText);
+        HWND copyrightLabel = nullptr;
+        for (HWND label : ControlsOfClass(box, L"Static"))
+            if (label != productLabel)
+                copyrightLabel = label;
+        if (productLabel && copyrightLabel) {
+            product = RectIn(productLabel, box);
+            copyright = RectIn(copyrightLabel, box);
+            copyrightText = TextOf(copyrightLabel);
+            LOGFONTW font{};
+            ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(productLabel, WM_GETFONT, 0, 0)),
+                         sizeof font, &font);
+            productWeight = font.lfWeight;
+            ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(copyrightLabel, WM_GETFONT, 0, 0)),
+                         sizeof font, &font);
+            copyrightWeight = font.lfWeight;
+        }
+        ok = RectIn(FindControl(box, L"Button", L"OK"), box);
+        PressIn(box, VK_RETURN, testThread);
+    });
+    if (int expected = ExpectedFromEnvironment("KESTOVA_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, static_cast<UINT>(expected));
+    }
+    auto s = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    EXPECT_EQ(client.right, s(346));
+    EXPECT_EQ(client.bottom, s(217));
+    EXPECT_EQ(product.left, s(88));
+    EXPECT_EQ(product.top, s(24));
+    EXPECT_EQ(copyright.left, s(88));
+    EXPECT_EQ(copyright.top, s(56));
+    EXPECT_GT(product.right - product.left, copyright.right - copyright.left - s(200));
+    EXPECT_GE(productWeight, FW_BOLD);
+    EXPECT_EQ(copyrightWeight, FW_NORMAL);
+    EXPECT_NE(copyrightText.find(L"Copyright"), std::wstring::npos);
+    EXPECT_EQ(ok.left, s(264));
+    EXPECT_EQ(ok.top, s(184));
+    EXPECT_EQ(ok.right - ok.left, s(73));
+    EXPECT_EQ(ok.bottom - ok.top, s(25));
+    EXPECT_FALSE(hasOwner);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    EXPECT_NEAR((window.left + window.right) / 2, (info.rcWork.left + info.rcWork.right) / 2, 1);
+    EXPECT_NEAR((window.top + window.bottom) / 2, (info.rcWork.top + info.rcWork.bottom) / 2, 1);
+}
+
+TEST_F(AboutBox, EitherLabelOpensTheProductPageAndTheBoxStaysOpen) {
+    const DWORD testThread = ::GetCurrentThreadId();
+    std::vector<std::wstring> opened;
+    bool openAfterClicks = false;
+    bool handOverLabel = false;
+    Show(
+        [&](HWND box) {
+            HWND product = FindControl(box, L"Static", kProductText);
+            for (HWND label : ControlsOfClass(box, L"Static")) {
+                // A click as the mouse makes it, on each label and again on the first.
+                ::PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                ::PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            }
+            ::PostMessageW(product, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            ::PostMessageW(product, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            WaitUntil([&] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 1000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            openAfterClicks = ::IsWindowVisible(box) != FALSE;
+            // The pointer over a label: the box asks for the hand.
+            handOverLabel = ::SendMessageW(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(product),
+                                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)) == TRUE;
+            PressIn(box, VK_ESCAPE, testThread);
+        },
+        [&](const std::wstring& url) { opened.push_back(url); });
+    EXPECT_TRUE(openAfterClicks);
+    EXPECT_TRUE(handOverLabel);
+    ASSERT_EQ(opened.size(), 3u);
+    for (const auto& url : opened)
+        EXPECT_EQ(url, win::kProductPageUrl);
+    const std::wstring address = win::kProductPageUrl;
+    EXPECT_EQ(address.rfind(L"https://", 0), 0u);
+    EXPECT_EQ(address.substr(address.size() - 29), L"/screensaver/screensaver.html");
+}
+
+TEST_F(AboutBox, AboutButtonShowsItModallyOverTheSettingsDialog) {
+    auto form = TConfigureForm::Create(::GetModuleHandleW(nullptr));
+    ASSERT_TRUE(form);
+    Settle();
+    const DWORD testThread = ::GetCurrentThreadId();
+    bool settingsDisabled = false;
+    bool idleRanMeanwhile = false;
+    HWND edit = ControlsOfClass(
+        ::FindWindowExW(form->Handle(), nullptr, L"KestovaScrollBox", nullptr), L"Edit")[0];
+    HWND ok = FindControl(form->Handle(), L"Button", L"&OK");
+    ModalDriver driver([&] {
+        HWND box = WaitForWindow(kAboutTitle);
+        if (!box) {
+            ModalDriver::Abort(testThread);
+            return;
+        }
+        settingsDisabled = !::IsWindowEnabled(form->Handle());
+        // The settings dialog's row check goes on while the box is shown.
+        ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\no such file.ppt"));
+        ::PostMessageW(box, WM_NULL, 0, 0);
+        idleRanMeanwhile = WaitUntil([&] { return !::IsWindowEnabled(ok); }, 5000);
+        PressIn(box, VK_RETURN, testThread);
+    });
+    Click(FindControl(form->Handle(), L"Button", L"&About..."));
+    driver.Join();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(settingsDisabled);
+    EXPECT_TRUE(idleRanMeanwhile);
+    EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+    EXPECT_FALSE(TopLevelWindow(kAboutTitle));
+    EXPECT_TRUE(form->IsOpen());
+    EXPECT_TRUE(watcher_->Texts().empty());
+}

@@ -1,0 +1,597 @@
+// The settings dialog driven in-process like a user would: controls found by class and text,
+// keys and characters posted through the dialog's own message loop, the open-file dialog, the
+// about box and message boxes handled from a second thread while their modal loops run.
+#include "settings/session.h"
+#include "settings/win/configure_form.h"
+#include "settings_dialog_driver.h"
+
+#include <dlgs.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <fstream>
+
+using namespace kestova;
+using namespace kestova::test;
+
+namespace {
+
+constexpr wchar_t kOpenDialogTitle[] = L"Open Microsoft Office PowerPoint presentation";
+constexpr wchar_t kKeyboardBox[] = L"Enable keyboard interaction for slide shows";
+constexpr wchar_t kMouseBox[] = L"Enable mouse interaction for slide shows";
+constexpr wchar_t kHint[] = L"Use Ctrl+Alt+Esc to terminate screen saver.";
+const std::wstring kProduct = kProductKeyPath;
+
+int SystemMonitorCount() {
+    int count = 0;
+    ::EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT, LPARAM context) -> BOOL {
+            ++*reinterpret_cast<int*>(context);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+std::wstring Entry(int index) {
+    return kProduct + L"\\" + std::to_wstring(index);
+}
+
+void PutDword(const std::wstring& path, const wchar_t* name, DWORD value) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name, REG_DWORD, &value, sizeof value);
+}
+
+void PutString(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name, REG_SZ, text.c_str(),
+                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+std::optional<DWORD> GetDword(const std::wstring& path, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value,
+                       &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::wstring> GetString(const std::wstring& path, const wchar_t* name) {
+    wchar_t text[2048] = {};
+    DWORD size = sizeof text;
+    if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text,
+                       &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+// The open-file dialog's file name box: the combo box's edit (newer layout) or the plain edit.
+HWND FileNameBox(HWND dialog) {
+    if (HWND combo = ::GetDlgItem(dialog, cmb13)) {
+        if (HWND edit = ::FindWindowExW(combo, nullptr, L"Edit", nullptr))
+            return edit;
+        return combo;
+    }
+    return ::GetDlgItem(dialog, edt1);
+}
+
+class ConfigureDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousAwareness_ =
+            ::SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestova");
+        Session = TSession{};
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"Kestova dialog test\\";
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        subfolder_ = folder_ + L"Archive";
+        ::CreateDirectoryW(subfolder_.c_str(), nullptr);
+        fileA_ = MakeFile(L"First show.ppt");
+        fileB_ = MakeFile(L"second.pptx");
+        watcher_ = std::make_unique<ErrorReportWatcher>();
+    }
+
+    void TearDown() override {
+        form_.reset();
+        Settle();
+        watcher_.reset();
+        ::DeleteFileW(fileA_.c_str());
+        ::DeleteFileW(fileB_.c_str());
+        ::RemoveDirectoryW(subfolder_.c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestova");
+        ::SetThreadDpiAwarenessContext(previousAwareness_);
+    }
+
+    std::wstring MakeFile(const std::wstring& name) {
+        std::wstring path = folder_ + name;
+        win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ::WriteFile(file.get(), "slides", 6, &written, nullptr);
+        return path;
+    }
+
+    void Open() {
+        form_ = TConfigureForm::Create(::GetModuleHandleW(nullptr));
+        ASSERT_TRUE(form_);
+        Settle();
+    }
+
+    HWND Form() const { return form_->Handle(); }
+    HWND ScrollBox() const {
+        return ::FindWindowExW(Form(), nullptr, L"KestovaScrollBox", nullptr);
+    }
+    HWND Button(const std::wstring& text) const { return FindControl(Form(), L"Button", text); }
+    HWND Label(const std::wstring& text) const { return FindControl(Form(), L"Static", text); }
+    std::vector<HWND> Edits() const { return ControlsOfClass(ScrollBox(), L"Edit"); }
+    std::vector<HWND> RowLabels() const { return ControlsOfClass(ScrollBox(), L"Static"); }
+    std::vector<HWND> BrowseButtons() const { return ControlsOfClass(ScrollBox(), L"Button"); }
+    bool OKEnabled() const { return ::IsWindowEnabled(Button(L"&OK")) != FALSE; }
+    bool Checked(const std::wstring& box) const {
+        return ::SendMessageW(Button(box), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+
+    // What the row's label really shows: window-text colour or highlight colour.
+    enum class Shade { Normal, Marked, Unclear };
+    Shade LabelShade(size_t row) const {
+        HWND label = RowLabels().at(row);
+        const int marked = PixelsNear(label, ::GetSysColor(COLOR_HIGHLIGHT));
+        const int normal = PixelsNear(label, ::GetSysColor(COLOR_WINDOWTEXT));
+        if (marked > 0 && normal == 0)
+            return Shade::Marked;
+        if (normal > 0 && marked == 0)
+            return Shade::Normal;
+        return Shade::Unclear;
+    }
+
+    // Clicks Browse of `row`; `work` runs on a second thread with the open-file dialog.
+    void Browse(size_t row, const std::function<void(HWND dialog)>& work) {
+        const DWORD testThread = ::GetCurrentThreadId();
+        ModalDriver driver([&, testThread] {
+            HWND dialog = WaitForWindow(kOpenDialogTitle);
+            if (!dialog) {
+                ModalDriver::Abort(testThread);
+                return;
+            }
+            WaitUntil([&] { return FileNameBox(dialog) != nullptr; });
+            work(dialog);
+            if (!WaitUntil([&] { return !::IsWindow(dialog); }))
+                ModalDriver::Abort(testThread);
+        });
+        Click(BrowseButtons().at(row));
+        driver.Join();
+        Settle();
+    }
+
+    static void Choose(HWND dialog, const std::wstring& path) {
+        ::SendMessageW(FileNameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    }
+
+    static std::wstring FolderShown(HWND dialog) {
+        wchar_t path[MAX_PATH] = {};
+        ::SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
+        std::wstring folder = path;
+        if (!folder.empty() && folder.back() != L'\\')
+            folder += L'\\';
+        return folder;
+    }
+
+    std::vector<std::wstring> Errors() { return watcher_->Texts(); }
+
+    std::wstring folder_, subfolder_, fileA_, fileB_;
+    std::unique_ptr<TConfigureForm> form_;
+    std::unique_ptr<ErrorReportWatcher> watcher_;
+    DPI_AWARENESS_CONTEXT previousAwareness_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(ConfigureDialog, OneRowPerMonitorAndTheMonitorSentence) {
+    const int monitors = SystemMonitorCount();
+    if (int expected = ExpectedFromEnvironment("KESTOVA_EXPECT_MONITORS")) {
+        ASSERT_EQ(monitors, expected);
+    }
+    Open();
+    EXPECT_EQ(TextOf(Form()), L"Kestova Screen Saver Settings");
+    const std::wstring sentence =
+        monitors == 1 ? std::wstring(L"This system has 1 monitor.")
+                      : L"This system has " + std::to_wstring(monitors) + L" monitors.";
+    EXPECT_TRUE(Label(sentence)) << "no label reads the monitor sentence";
+    ASSERT_EQ(RowLabels().size(), static_cast<size_t>(monitors));
+    ASSERT_EQ(Edits().size(), static_cast<size_t>(monitors));
+    ASSERT_EQ(BrowseButtons().size(), static_cast<size_t>(monitors));
+    for (int k = 0; k < monitors; ++k) {
+        EXPECT_EQ(TextOf(RowLabels()[static_cast<size_t>(k)]),
+                  L"Monitor " + std::to_wstring(k + 1) + L" shows:");
+        EXPECT_EQ(TextOf(BrowseButtons()[static_cast<size_t>(k)]), L"Browse...");
+    }
+    // An empty dialog is valid: every label in the window-text colour, OK available.
+    EXPECT_TRUE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Normal);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ConfigureDialog, NotesTextIsFiveLinesWithTheThirdEmpty) {
+    Open();
+    HWND help = FindControlStartingWith(Form(), L"Static", L"Notes:");
+    ASSERT_TRUE(help);
+    std::wstring text = TextOf(help);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], L"Notes:");
+    EXPECT_TRUE(lines[2].empty());
+    EXPECT_EQ(lines[3], L"Keyboard/mouse interactions:");
+    EXPECT_EQ(text.find(L'\n', 0), text.find(L"\r\n") + 1) << "bare line feeds";
+    EXPECT_NE(lines[4].back(), L'\n');
+    EXPECT_TRUE(lines[4].ends_with(L"terminates the screen saver."));
+}
+
+TEST_F(ConfigureDialog, ControlsSitAtTheDesignScaledToTheWindowsDpi) {
+    Open();
+    const UINT dpi = ::GetDpiForWindow(Form());
+    if (int expected = ExpectedFromEnvironment("KESTOVA_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, static_cast<UINT>(expected));
+    }
+    auto s = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    // Design rectangles at 96 dpi; a group box child at the group's scaled corner plus its own.
+    auto expect = [&](HWND control, int left, int top, int width, int height, const char* what) {
+        ASSERT_TRUE(control) << what;
+        const RECT r = RectIn(control, Form());
+        EXPECT_EQ(r.left, left) << what;
+        EXPECT_EQ(r.top, top) << what;
+        if (width >= 0) {
+            EXPECT_EQ(r.right - r.left, width) << what;
+            EXPECT_EQ(r.bottom - r.top, height) << what;
+        }
+    };
+    RECT client{};
+    ::GetClientRect(Form(), &client);
+    EXPECT_EQ(client.right, s(553));
+    EXPECT_EQ(client.bottom, s(425));
+
+    HWND help = FindControlStartingWith(Form(), L"Static", L"Notes:");
+    expect(help, s(8), s(8), s(537), s(161), "HelpLabel");
+    expect(Button(L"Settings"), s(8), s(176), s(537), s(209), "GroupBox1");
+    HWND monitorLabel = FindControlStartingWith(Form(), L"Static", L"This system has ");
+    expect(monitorLabel, s(8) + s(16), s(176) + s(24), -1, -1, "MonitorLabel");
+    expect(ScrollBox(), s(8) + s(16), s(176) + s(48), s(505), s(105), "ScrollBox");
+    expect(Button(kKeyboardBox), s(8) + s(16), s(176) + s(168), s(233), s(17), "keyboard box");
+    expect(Button(kMouseBox), s(8) + s(288), s(176) + s(168), s(233), s(17), "mouse box");
+    expect(Label(kHint), s(8) + s(35), s(176) + s(184), s(204), s(13), "hint label");
+    expect(Button(L"&About..."), s(8), s(392), s(75), s(25), "AboutButton");
+    expect(Button(L"&OK"), s(392), s(392), s(73), s(25), "OKButton");
+    expect(Button(L"&Cancel"), s(472), s(392), s(73), s(25), "CancelButton");
+
+    // Rows, in the scroll box's unscrolled client area, 32 design pixels apart.
+    for (size_t k = 0; k < Edits().size(); ++k) {
+        const int pitch = 32 * static_cast<int>(k);
+        const RECT label = RectIn(RowLabels()[k], ScrollBox());
+        EXPECT_EQ(label.left, s(8));
+        EXPECT_EQ(label.top, s(14 + pitch));
+        const RECT edit = RectIn(Edits()[k], ScrollBox());
+        EXPECT_EQ(edit.left, s(96));
+        EXPECT_EQ(edit.top, s(10 + pitch));
+        EXPECT_EQ(edit.right - edit.left, s(305));
+        const RECT browse = RectIn(BrowseButtons()[k], ScrollBox());
+        EXPECT_EQ(browse.left, s(400));
+        EXPECT_EQ(browse.top, s(8 + pitch));
+        EXPECT_EQ(browse.right - browse.left, s(75));
+        EXPECT_EQ(browse.bottom - browse.top, s(25));
+    }
+
+    // A label sized to its text is as wide as the text in the dialog's font, which is
+    // "MS Sans Serif" 8 point at this DPI.
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(RowLabels()[0], WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    ASSERT_TRUE(::GetObjectW(font, sizeof logFont, &logFont));
+    EXPECT_EQ(logFont.lfHeight, -::MulDiv(8, static_cast<int>(dpi), 72));
+    EXPECT_STREQ(logFont.lfFaceName, L"MS Sans Serif");
+    const SIZE text = win::MeasureText(RowLabels()[0], font, L"Monitor 1 shows:");
+    const RECT label = RectIn(RowLabels()[0], ScrollBox());
+    EXPECT_EQ(label.right - label.left, text.cx);
+
+    // Fixed dialog frame, centred in the primary monitor's work area.
+    const auto style = ::GetWindowLongPtrW(Form(), GWL_STYLE);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_TRUE(::GetWindowLongPtrW(Form(), GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    RECT window{};
+    ::GetWindowRect(Form(), &window);
+    EXPECT_NEAR((window.left + window.right) / 2, (info.rcWork.left + info.rcWork.right) / 2, 1);
+    EXPECT_NEAR((window.top + window.bottom) / 2, (info.rcWork.top + info.rcWork.bottom) / 2, 1);
+}
+
+TEST_F(ConfigureDialog, TabRunsThroughTheRowsThenTheBoxesAndButtons) {
+    Open();
+    ::SetFocus(Edits()[0]);
+    std::vector<HWND> expected;
+    for (size_t k = 0; k < Edits().size(); ++k) {
+        expected.push_back(Edits()[k]);
+        expected.push_back(BrowseButtons()[k]);
+    }
+    for (const wchar_t* text : {kKeyboardBox, kMouseBox, L"&About...", L"&OK", L"&Cancel"})
+        expected.push_back(Button(text));
+    expected.push_back(Edits()[0]); // and round again
+    std::vector<HWND> seen{FocusOf()};
+    for (size_t i = 1; i < expected.size(); ++i) {
+        Press(VK_TAB);
+        seen.push_back(FocusOf());
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(ConfigureDialog, BadRowsColourOnlyTheirLabelAndDisableOK) {
+    if (SystemMonitorCount() < 2)
+        GTEST_SKIP() << "needs two monitors (the scenario runs it with four)";
+    Open();
+    TypeInto(Edits()[0], folder_ + L"missing.ppt");
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Marked);
+    EXPECT_EQ(LabelShade(1), Shade::Normal);
+
+    // A folder is not a presentation.
+    TypeInto(Edits()[0], subfolder_);
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Marked);
+
+    // The same file twice: only the upper row is marked. Case differs: not the same.
+    TypeInto(Edits()[0], L"  " + fileA_ + L" ");
+    TypeInto(Edits()[1], fileA_);
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Marked);
+    EXPECT_EQ(LabelShade(1), Shade::Normal);
+    std::wstring upper = fileA_;
+    for (auto& c : upper)
+        c = static_cast<wchar_t>(::towupper(c));
+    TypeInto(Edits()[1], upper);
+    EXPECT_TRUE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Normal);
+
+    // Emptying a bad row makes it valid again.
+    TypeInto(Edits()[1], folder_ + L"gone.ppt");
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_EQ(LabelShade(1), Shade::Marked);
+    TypeInto(Edits()[1], L"   ");
+    EXPECT_TRUE(OKEnabled());
+    EXPECT_EQ(LabelShade(1), Shade::Normal);
+    // The idle check settles: it leaves nothing in the queue that would run it again.
+    Settle();
+    EXPECT_EQ(HIWORD(::GetQueueStatus(QS_ALLINPUT)), 0u);
+}
+
+TEST_F(ConfigureDialog, ABadFirstRowColoursItsLabelAndDisablesOK) {
+    Open();
+    TypeInto(Edits()[0], subfolder_);
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Marked);
+    // Enter in a row does nothing while OK is unavailable.
+    Press(VK_RETURN);
+    EXPECT_TRUE(form_->IsOpen());
+    EXPECT_FALSE(GetDword(kProduct, L"Count"));
+    TypeInto(Edits()[0], L"\t" + fileB_ + L"  ");
+    EXPECT_TRUE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Normal);
+}
+
+TEST_F(ConfigureDialog, KeyboardBoxShowsTheHotKeyHintWhileChecked) {
+    Open();
+    HWND hint = Label(kHint);
+    ASSERT_TRUE(hint);
+    EXPECT_FALSE(::IsWindowVisible(hint));
+    Click(Button(kKeyboardBox));
+    EXPECT_TRUE(Checked(kKeyboardBox));
+    EXPECT_TRUE(::IsWindowVisible(hint));
+    // The space bar toggles it too.
+    ::SetFocus(Button(kKeyboardBox));
+    Press(VK_SPACE);
+    EXPECT_FALSE(Checked(kKeyboardBox));
+    EXPECT_FALSE(::IsWindowVisible(hint));
+    // The mouse box has no hint.
+    Click(Button(kMouseBox));
+    EXPECT_FALSE(::IsWindowVisible(hint));
+}
+
+TEST_F(ConfigureDialog, StoredSettingsAreShownAndTheHintFollowsAStoredKeyboardFlag) {
+    PutDword(kProduct, L"EnableKeyboard", 1);
+    PutDword(kProduct, L"EnableMouse", 1);
+    const int monitors = SystemMonitorCount();
+    // One entry more than there are monitors; stored numbers are not used for placing.
+    PutDword(kProduct, L"Count", static_cast<DWORD>(monitors + 1));
+    for (int i = 0; i <= monitors; ++i) {
+        PutDword(Entry(i), L"MonitorNum", static_cast<DWORD>(monitors + 1 - i));
+        PutString(Entry(i), L"PresName", i == 0 ? fileA_ : folder_ + std::to_wstring(i) + L".ppt");
+    }
+    Open();
+    EXPECT_TRUE(Checked(kKeyboardBox));
+    EXPECT_TRUE(Checked(kMouseBox));
+    EXPECT_TRUE(::IsWindowVisible(Label(kHint)));
+    ASSERT_EQ(Edits().size(), static_cast<size_t>(monitors));
+    EXPECT_EQ(TextOf(Edits()[0]), fileA_);
+    for (int i = 1; i < monitors; ++i)
+        EXPECT_EQ(TextOf(Edits()[static_cast<size_t>(i)]), folder_ + std::to_wstring(i) + L".ppt");
+
+    // Make every row valid, then OK cuts the stored list to one entry per monitor.
+    for (int i = 1; i < monitors; ++i)
+        TypeInto(Edits()[static_cast<size_t>(i)], L"");
+    ASSERT_TRUE(OKEnabled());
+    Click(Button(L"&OK"));
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetDword(kProduct, L"Count"), static_cast<DWORD>(monitors));
+    EXPECT_EQ(GetDword(Entry(0), L"MonitorNum"), 1u);
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ConfigureDialog, OKSavesOneTrimmedEntryPerMonitorAndBothFlags) {
+    Open();
+    TypeInto(Edits()[0], L"  " + fileB_ + L"\t ");
+    Click(Button(kMouseBox));
+    ASSERT_TRUE(OKEnabled());
+    Click(Button(L"&OK"));
+    EXPECT_FALSE(form_->IsOpen());
+    const int monitors = SystemMonitorCount();
+    EXPECT_EQ(GetDword(kProduct, L"Count"), static_cast<DWORD>(monitors));
+    EXPECT_EQ(GetDword(kProduct, L"EnableKeyboard"), 0u);
+    EXPECT_EQ(GetDword(kProduct, L"EnableMouse"), 1u);
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileB_);
+    for (int i = 0; i < monitors; ++i)
+        EXPECT_EQ(GetDword(Entry(i), L"MonitorNum"), static_cast<DWORD>(i + 1));
+    for (int i = 1; i < monitors; ++i)
+        EXPECT_EQ(GetString(Entry(i), L"PresName"), L"");
+    EXPECT_EQ(Session.Elements.size(), static_cast<size_t>(monitors));
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ConfigureDialog, EnterIsOKAndEscIsCancel) {
+    Open();
+    TypeInto(Edits()[0], fileA_);
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_FALSE(GetDword(kProduct, L"Count")) << "Cancel saved";
+
+    Open();
+    TypeInto(Edits()[0], fileA_);
+    Press(VK_RETURN);
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+}
+
+TEST_F(ConfigureDialog, CloseBoxIsCancel) {
+    PutDword(kProduct, L"Count", 1);
+    PutString(Entry(0), L"PresName", fileA_);
+    PutDword(Entry(0), L"MonitorNum", 1);
+    Open();
+    TypeInto(Edits()[0], fileB_);
+    ::PostMessageW(Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Settle();
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+}
+
+TEST_F(ConfigureDialog, BrowseStartsOnTheDesktopFillsTheRowAndRemembersFileAndFilter) {
+    Open();
+    std::wstring firstFolder;
+    Browse(0, [&](HWND dialog) {
+        firstFolder = FolderShown(dialog);
+        // The user picks "All files" and then a file.
+        HWND filter = ::GetDlgItem(dialog, cmb1);
+        ::SendMessageW(filter, CB_SETCURSEL, 1, 0);
+        ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK),
+                       reinterpret_cast<LPARAM>(filter));
+        Choose(dialog, fileA_);
+    });
+    wchar_t desktop[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    EXPECT_EQ(firstFolder, std::wstring(desktop) + L"\\");
+    EXPECT_EQ(TextOf(Edits()[0]), fileA_);
+    EXPECT_EQ(GetString(kSettingsKeyPath, L"FileOpenFolder"), folder_);
+
+    // The same dialog object: the next Browse starts at that file with that filter.
+    std::wstring shownName;
+    LRESULT shownFilter = -1;
+    std::wstring secondFolder;
+    Browse(0, [&](HWND dialog) {
+        secondFolder = FolderShown(dialog);
+        shownName = TextOf(FileNameBox(dialog));
+        shownFilter = ::SendMessageW(::GetDlgItem(dialog, cmb1), CB_GETCURSEL, 0, 0);
+        Choose(dialog, fileB_);
+    });
+    EXPECT_EQ(secondFolder, folder_);
+    EXPECT_NE(shownName.find(L"First show.ppt"), std::wstring::npos) << "name box: " << shownName;
+    EXPECT_EQ(shownFilter, 1);
+    EXPECT_EQ(TextOf(Edits()[0]), fileB_);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ConfigureDialog, RememberedFolderIsWhereTheFirstBrowseStarts) {
+    PutString(kSettingsKeyPath, L"FileOpenFolder", folder_);
+    Open();
+    std::wstring shown;
+    Browse(0, [&](HWND dialog) {
+        shown = FolderShown(dialog);
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(shown, folder_);
+}
+
+TEST_F(ConfigureDialog, CancelledBrowseAndCancelLeaveTheListButKeepTheFolder) {
+    PutDword(kProduct, L"Count", 1);
+    PutDword(Entry(0), L"MonitorNum", 1);
+    PutString(Entry(0), L"PresName", fileA_);
+    Open();
+    ASSERT_EQ(TextOf(Edits()[0]), fileA_);
+    Browse(0, [&](HWND dialog) {
+        ::SendMessageW(FileNameBox(dialog), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(fileB_.c_str()));
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(TextOf(Edits()[0]), fileA_);
+    EXPECT_FALSE(GetString(kSettingsKeyPath, L"FileOpenFolder"));
+
+    Browse(0, [&](HWND dialog) { Choose(dialog, fileB_); });
+    EXPECT_EQ(TextOf(Edits()[0]), fileB_);
+    Click(Button(L"&Cancel"));
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+    EXPECT_EQ(GetDword(kProduct, L"Count"), 1u);
+    EXPECT_EQ(GetString(kSettingsKeyPath, L"FileOpenFolder"), folder_);
+}
+
+TEST_F(ConfigureDialog, UnreadableSettingsAreReportedAndTheDialogStaysUsable) {
+    PutDword(kProduct, L"EnableKeyboard", 1);
+    PutString(kProduct, L"EnableMouse", L"x");
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return !Errors().empty(); }));
+    // The message ends in a quote, which sorts before the full stop: none is added.
+    EXPECT_EQ(Errors(), std::vector<std::wstring>{L"Invalid data type for 'EnableMouse'"});
+    // What was read before the failure is shown; the rows are there and can be saved.
+    EXPECT_TRUE(Checked(kKeyboardBox));
+    ASSERT_EQ(Edits().size(), static_cast<size_t>(SystemMonitorCount()));
+    TypeInto(Edits()[0], fileA_);
+    ASSERT_TRUE(OKEnabled());
+    Click(Button(L"&OK"));
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+    EXPECT_EQ(GetDword(kProduct, L"EnableMouse"), 0u);
+}
+
+TEST_F(ConfigureDialog, FourthRowLiesBelowTheVisibleAreaAndScrollsIntoView) {
+    if (SystemMonitorCount() < 4)
+        GTEST_SKIP() << "needs four monitors (the scenario runs it with four)";
+    Open();
+    HWND box = ScrollBox();
+    RECT client{};
+    ::GetClientRect(box, &client);
+    EXPECT_TRUE(::GetWindowLongPtrW(box, GWL_STYLE) & WS_VSCROLL) << "no scroll bar";
+    for (size_t k = 0; k < 3; ++k)
+        EXPECT_LE(RectIn(BrowseButtons()[k], box).bottom, client.bottom) << "row " << k + 1;
+    EXPECT_GE(RectIn(Edits()[3], box).top, client.bottom) << "fourth row visible unscrolled";
+
+    // Tabbing into the fourth row scrolls it into view.
+    ::SetFocus(BrowseButtons()[2]);
+    Settle();
+    Press(VK_TAB);
+    ASSERT_EQ(FocusOf(), Edits()[3]);
+    RECT edit = RectIn(Edits()[3], box);
+    EXPECT_GE(edit.top, client.top);
+    EXPECT_LE(edit.bottom, client.bottom);
+
+    // The scroll bar takes it back to the top and down again.
+    ::SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(RectIn(Edits()[0], box).top,
+              ::MulDiv(10, static_cast<int>(::GetDpiForWindow(box)), 96));
+    ::SendMessageW(box, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_LE(RectIn(BrowseButtons()[3], box).bottom, client.bottom);
+    EXPECT_GT(RectIn(BrowseButtons()[3], box).top, client.top);
+}
