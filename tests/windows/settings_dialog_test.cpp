@@ -7,9 +7,9 @@
 
 #include <dlgs.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlobj.h>
 
-#include <fstream>
 
 using namespace kestova;
 using namespace kestova::test;
@@ -594,4 +594,91 @@ TEST_F(ConfigureDialog, FourthRowLiesBelowTheVisibleAreaAndScrollsIntoView) {
     ::SendMessageW(box, WM_VSCROLL, SB_BOTTOM, 0);
     EXPECT_LE(RectIn(BrowseButtons()[3], box).bottom, client.bottom);
     EXPECT_GT(RectIn(BrowseButtons()[3], box).top, client.top);
+}
+
+TEST_F(ConfigureDialog, EnterRightAfterTypingABadPathSavesNothing) {
+    Open();
+    ASSERT_TRUE(OKEnabled());
+    // Characters and Enter in one burst: the idle check has not seen the text when OK fires.
+    HWND edit = Edits()[0];
+    ::SetFocus(edit);
+    for (wchar_t c : folder_ + L"not there.ppt")
+        ::PostMessageW(edit, WM_CHAR, c, 1);
+    PostKey(edit, VK_RETURN);
+    Settle();
+    EXPECT_TRUE(form_->IsOpen());
+    EXPECT_FALSE(OKEnabled());
+    EXPECT_FALSE(GetDword(kProduct, L"Count"));
+}
+
+namespace {
+
+struct LocalFreer {
+    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+
+// Lets the user read the key but neither set values in it nor create keys below it, as an
+// administrator's policy can. False when the registry here does not enforce it.
+bool MakeReadOnly(const std::wstring& path) {
+    win::UniqueHkey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    win::UniqueResource<void*, LocalFreer> owner(descriptor);
+    if (::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
+        return false;
+    win::UniqueHkey probe;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, probe.put()) !=
+           ERROR_SUCCESS;
+}
+
+void MakeWritable(const std::wstring& path) {
+    win::UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.put()) != ERROR_SUCCESS)
+        return;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                               &descriptor, nullptr)) {
+        win::UniqueResource<void*, LocalFreer> owner(descriptor);
+        ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+    }
+}
+
+} // namespace
+
+TEST_F(ConfigureDialog, AFailedSaveIsReportedAndTheDialogStaysOpen) {
+    if (!MakeReadOnly(kProduct))
+        GTEST_SKIP() << "this registry does not enforce key permissions";
+    Open();
+    TypeInto(Edits()[0], fileA_);
+    Click(Button(kKeyboardBox));
+    Click(Button(L"&OK"));
+    ASSERT_TRUE(WaitUntil([&] { return !Errors().empty(); }));
+    Settle();
+    EXPECT_TRUE(form_->IsOpen());
+    EXPECT_EQ(Errors().size(), 1u);
+    // The new choice is kept in memory and can be saved once the registry allows it.
+    EXPECT_TRUE(Session.EnableKeyboard);
+    ASSERT_FALSE(Session.Elements.empty());
+    EXPECT_EQ(Session.Elements[0].PresName, fileA_);
+    MakeWritable(kProduct);
+    Click(Button(L"&OK"));
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+    EXPECT_EQ(Errors().size(), 1u);
+}
+
+TEST_F(ConfigureDialog, AFolderThatCannotBeRememberedStillFillsTheRow) {
+    if (!MakeReadOnly(L"Software\\Kestova\\Kestova Screen Saver\\Settings"))
+        GTEST_SKIP() << "this registry does not enforce key permissions";
+    Open();
+    Browse(0, [&](HWND dialog) { Choose(dialog, fileB_); });
+    EXPECT_EQ(TextOf(Edits()[0]), fileB_);
+    EXPECT_FALSE(GetString(kSettingsKeyPath, L"FileOpenFolder"));
+    EXPECT_TRUE(Errors().empty());
+    MakeWritable(kSettingsKeyPath);
 }
