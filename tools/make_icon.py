@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws Corvane's icon: a 32x32, 16-colour .ico (a monitor showing a slide).
+"""Draws Corvane's icon: a 32x32, 16-colour .ico (two monitors, each showing a slide).
 
 Usage: make_icon.py [output path]   (default: screensaver/win/corvane.ico)
 The picture is the PICTURE text below, one character per pixel, letters keyed to PALETTE.
@@ -22,38 +22,45 @@ ORDER = "krgonmtsdRGYBMCW"
 TRANSPARENT = "."  # drawn as black, masked out
 
 
+# Two monitors, each showing its own slide show: the product in one picture.
+PICTURE = """\
+................................
+............kkkkkkkkkkkkkkkkkkkk
+............kssssssssssssssssssk
+............ksttttttttttttttttsk
+............kstnCCCCCCCCCnnnntsk
+............kstnnnnnnnnnnnnnntsk
+............ksttttttttttttttttsk
+............ksttWWWWWWWWWWWtttsk
+............ksttttttttttttttttsk
+............ksttWWWWWWWWttttttsk
+kkkkkkkkkkkkkkkkkkkkkkktttttttsk
+kssssssssssssssssssssskWWWttttsk
+ksnnnnnnnnnnnnnnnnnnnsktttttttsk
+ksnnYYYYYYYYYYYYnnnnnsktttttttsk
+ksnnnnnnnnnnnnnnnnnnnsksssssGssk
+ksWWWWWWWWWWWWWWWWWWWskssssssssk
+ksWdWWWWWWWWWWWWWWWWWskkkkkkkkkk
+ksWdWWWWWGGGWWWWWWWWWsk.dddd....
+ksWdWWWWWGGGWWWWWooWWsk.dddd....
+ksWdWRRRWGGGWWWWWooWWsksssssssk.
+ksWdWRRRWGGGWBBBWooWWskkkkkkkkk.
+ksWdWRRRWGGGWBBBWooWWsk.........
+ksWdWRRRWGGGWBBBWooWWsk.........
+ksWdddddddddddddddddWsk.........
+ksWWWWWWWWWWWWWWWWWWWsk.........
+kssssssssssssssssssGssk.........
+ksssssssssssssssssssssk.........
+kkkkkkkkkkkkkkkkkkkkkkk.........
+........kdddddk.................
+........kdddddk.................
+.....ksssssssssssk..............
+.....kkkkkkkkkkkkk..............
+"""
+
+
 def picture() -> list[str]:
-    rows = ["." * 32] * 3
-    rows.append("." + "d" * 30 + ".")
-    rows.append("." + "d" + "k" * 28 + "d" + ".")
-    slide = [
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBYYYYYYYYYYYYYYYYYYYYYYBBBB",
-        "BBYYYYYYYYYYYYYYYYYYYYYYBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBWWWWWWWWWWWWWWWWWWBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBWWWWWWWWWWWWWWBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBWWWWWWWWWWWWWWWWWWWWBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBWWWWWWWWWWWBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-        "BBBBBBBBBBBBBBBBBBBBBBBBBBBB",
-    ]
-    for line in slide:
-        rows.append(".d" + line + "d.")
-    rows.append("." + "d" + "k" * 28 + "d" + ".")
-    rows.append("." + "d" * 30 + ".")
-    rows.append("." * 13 + "s" * 6 + "." * 13)
-    rows.append("." * 9 + "s" * 14 + "." * 9)
-    rows += ["." * 32] * (32 - len(rows))
-    return rows[:32]
+    return PICTURE.splitlines()
 
 
 def build_icon(rows: list[str]) -> bytes:
