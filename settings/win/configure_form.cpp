@@ -167,12 +167,13 @@ std::unique_ptr<TConfigureForm> TConfigureForm::Create(HINSTANCE instance) {
         return nullptr;
     }
     // Created on the primary monitor, hidden, so that it knows that monitor's DPI before it is
-    // laid out.
+    // laid out. Not WS_CLIPCHILDREN: the group box draws only its frame and leaves its inside to
+    // the form's background.
     POINT centre{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2};
     HWND window =
         ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kClassName,
-                          kCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, centre.x,
-                          centre.y, 1, 1, nullptr, nullptr, instance, form.get());
+                          kCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, centre.x, centre.y, 1, 1,
+                          nullptr, nullptr, instance, form.get());
     if (!window) {
         win::ShowErrorReport(L"Error creating window");
         return nullptr;
