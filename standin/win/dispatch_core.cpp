@@ -95,21 +95,28 @@ HRESULT DispatchCore::GetIDsOfNames(const DispatchHandler& handler, LPOLESTR* na
     }
 }
 
-void DispatchCore::JournalCall(const std::wstring& member, WORD flags, const Arguments* args,
+namespace {
+
+// The arguments as the caller sent them, before the call can write through a reference.
+std::wstring ArgumentsText(const Arguments& args) {
+    std::wstring text;
+    for (const VARIANT* arg : args.Received()) {
+        if (!text.empty())
+            text += L';';
+        text += VariantText(*arg);
+    }
+    return text;
+}
+
+} // namespace
+
+void DispatchCore::JournalCall(const std::wstring& member, WORD flags, const std::wstring& args,
                                const std::wstring& result) noexcept {
     if (!context_.journal)
         return;
     try {
-        std::wstring argText;
-        if (args) {
-            for (const VARIANT* arg : args->Received()) {
-                if (!argText.empty())
-                    argText += L';';
-                argText += VariantText(*arg);
-            }
-        }
         context_.journal->Write({L"call", std::wstring(objectName_) + L"." + member,
-                                 InvokeFlagsText(flags), argText, result,
+                                 InvokeFlagsText(flags), args, result,
                                  std::to_wstring(::GetTickCount())});
     } catch (...) {
     }
@@ -124,28 +131,29 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
              (context_.faults && context_.faults->unknown.Contains(objectName_, member->name))))
             member = nullptr;
         std::wstring memberName = member ? member->name : L"#" + std::to_wstring(id);
-        auto refuse = [&](HRESULT hr, const Arguments* args) {
-            JournalCall(memberName, flags, args, L"error:" + HexCode(static_cast<uint32_t>(hr)));
+        auto refuse = [&](HRESULT hr) {
+            JournalCall(memberName, flags, {}, L"error:" + HexCode(static_cast<uint32_t>(hr)));
             return hr;
         };
         if (!member)
-            return refuse(DISP_E_MEMBERNOTFOUND, nullptr);
+            return refuse(DISP_E_MEMBERNOTFOUND);
 
         bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
         bool answers = isPut
                            ? member->Writes()
                            : (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) && member->Reads();
         if (!answers)
-            return refuse(DISP_E_MEMBERNOTFOUND, nullptr);
+            return refuse(DISP_E_MEMBERNOTFOUND);
 
         Arguments args;
         HRESULT hr = args.Bind(params, member->ParamCount(), isPut, argError);
         if (FAILED(hr))
-            return refuse(hr, nullptr);
+            return refuse(hr);
+        const std::wstring argText = ArgumentsText(args);
 
         const FaultPlan* faults = context_.faults;
         if (faults && faults->exitOn.Contains(objectName_, member->name)) {
-            JournalCall(memberName, flags, &args, L"exit");
+            JournalCall(memberName, flags, argText, L"exit");
             // Abruptly, like a host that crashes: no clean-up, no further journal lines.
             ::TerminateProcess(::GetCurrentProcess(), 3);
         }
@@ -162,7 +170,7 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
         }
 
         if (hr == DISP_E_EXCEPTION) {
-            JournalCall(memberName, flags, &args,
+            JournalCall(memberName, flags, argText,
                         L"error:" + HexCode(static_cast<uint32_t>(outcome.scode)) + L":" +
                             outcome.description);
             if (!exception)
@@ -174,10 +182,10 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
             return DISP_E_EXCEPTION;
         }
         if (FAILED(hr)) {
-            JournalCall(memberName, flags, &args, L"error:" + HexCode(static_cast<uint32_t>(hr)));
+            JournalCall(memberName, flags, argText, L"error:" + HexCode(static_cast<uint32_t>(hr)));
             return hr;
         }
-        JournalCall(memberName, flags, &args, VariantText(*value.get(), outcome.resultName));
+        JournalCall(memberName, flags, argText, VariantText(*value.get(), outcome.resultName));
         if (result) {
             ::VariantInit(result);
             *result = *value.get();

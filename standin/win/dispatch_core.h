@@ -68,7 +68,7 @@ public:
 
 private:
     const MemberInfo* Find(DISPID id) const noexcept;
-    void JournalCall(const std::wstring& member, WORD flags, const Arguments* args,
+    void JournalCall(const std::wstring& member, WORD flags, const std::wstring& args,
                      const std::wstring& result) noexcept;
 
     DispatchContext context_;
