@@ -68,7 +68,7 @@ HostRef MainModule::StageSlideShow(const HostRef& presentation, int32_t monitorN
     DesktopUpdateLock lock(desktop_);
     PixelRect monitor;
     const bool haveMonitor =
-        Attempt([&] { return windowSupport_.GetMonitorInfo(monitorNum, monitor); });
+        Attempt([&] { return windowSupport_.MonitorInfo(monitorNum, monitor); });
     Attempt([&] {
         if (presentation)
             window = host_.RunSlideShow(*presentation);

@@ -23,8 +23,9 @@ public:
 
     virtual bool StartScreenSaverSession() = 0;
     [[nodiscard]] virtual std::optional<int32_t> GetMonitorCount() = 0;
-    // Monitor `monitorNum` in the product's numbering; `rect` untouched on failure.
-    virtual bool GetMonitorInfo(int32_t monitorNum, PixelRect& rect) = 0;
+    // GetMonitorInfo: monitor `monitorNum` in the product's numbering; `rect` untouched on
+    // failure. (Named apart from the Windows function, whose name is a macro.)
+    virtual bool MonitorInfo(int32_t monitorNum, PixelRect& rect) = 0;
     // The window handle of a slide show window object; 0 means none.
     [[nodiscard]] virtual std::optional<int32_t> GetSSWHandle(const HostObject& window) = 0;
     virtual bool RegisterSlideShowWindow(int32_t handle) = 0;

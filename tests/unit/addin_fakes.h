@@ -225,7 +225,7 @@ public:
             return std::nullopt;
         return static_cast<int32_t>(monitors.size());
     }
-    bool GetMonitorInfo(int32_t monitorNum, PixelRect& rect) override {
+    bool MonitorInfo(int32_t monitorNum, PixelRect& rect) override {
         if (journal_.Enter("GetMonitorInfo " + std::to_string(monitorNum)))
             return false;
         if (monitorNum < 1 || static_cast<std::size_t>(monitorNum) > monitors.size())

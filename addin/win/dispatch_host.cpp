@@ -1,0 +1,132 @@
+#include "addin/win/dispatch_host.h"
+
+#include "addin/win/dispatch_object.h"
+#include "addin/win/host_class.h"
+
+namespace kestova::addin::win {
+
+namespace {
+
+using kestova::win::UniqueBstr;
+using kestova::win::UniqueVariant;
+
+VARIANT Long(int32_t value) {
+    VARIANT v;
+    ::VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+VARIANT Single(float value) {
+    VARIANT v;
+    ::VariantInit(&v);
+    V_VT(&v) = VT_R4;
+    V_R4(&v) = value;
+    return v;
+}
+
+// A string argument; the BSTR stays owned by the caller's UniqueBstr.
+VARIANT String(const UniqueBstr& text) {
+    VARIANT v;
+    ::VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = text.get();
+    return v;
+}
+
+std::optional<std::wstring> StringProperty(IDispatch* object, const wchar_t* member) {
+    UniqueVariant result;
+    if (FAILED(Call(object, member, DISPATCH_PROPERTYGET, result.get())))
+        return std::nullopt;
+    UniqueVariant text;
+    if (FAILED(::VariantChangeTypeEx(text.get(), result.get(), LOCALE_INVARIANT, 0, VT_BSTR)))
+        return std::nullopt;
+    BSTR value = V_BSTR(text.get());
+    return std::wstring(value ? value : L"", ::SysStringLen(value));
+}
+
+ComPtr<IDispatch> Presentations(const HostObject& application) {
+    return ObjectMember(DispatchOf(application), L"Presentations");
+}
+
+HostRef Wrap(ComPtr<IDispatch> object) {
+    return object ? std::make_shared<DispatchObject>(std::move(object)) : nullptr;
+}
+
+// The event receiver as the session service sees it: a HostClass object of this library.
+class HostClassSink : public EventSink {
+public:
+    explicit HostClassSink(ComPtr<HostClass> hostClass) : hostClass_(std::move(hostClass)) {}
+    bool SetHostApp(const HostRef& application) override {
+        return SUCCEEDED(hostClass_->Connect(DispatchOf(application)));
+    }
+
+private:
+    ComPtr<HostClass> hostClass_;
+};
+
+} // namespace
+
+std::optional<std::wstring> DispatchHost::Version(const HostObject& application) {
+    return StringProperty(DispatchOf(application), L"Version");
+}
+
+std::optional<int32_t> DispatchHost::PresentationCount(const HostObject& application) {
+    ComPtr<IDispatch> presentations = Presentations(application);
+    UniqueVariant result;
+    if (FAILED(Call(presentations.Get(), L"Count", DISPATCH_PROPERTYGET, result.get())))
+        return std::nullopt;
+    UniqueVariant count;
+    if (FAILED(::VariantChangeType(count.get(), result.get(), 0, VT_I4)))
+        return std::nullopt;
+    return V_I4(count.get());
+}
+
+HostRef DispatchHost::PresentationItem(const HostObject& application, int32_t index) {
+    ComPtr<IDispatch> presentations = Presentations(application);
+    return Wrap(ObjectMember(presentations.Get(), L"Item", {Long(index)},
+                             DISPATCH_METHOD | DISPATCH_PROPERTYGET));
+}
+
+std::optional<std::wstring> DispatchHost::FullName(const HostObject& presentation) {
+    return StringProperty(DispatchOf(presentation), L"FullName");
+}
+
+HostRef DispatchHost::OpenPresentation(const HostObject& application,
+                                       const std::wstring& fileName) {
+    ComPtr<IDispatch> presentations = Presentations(application);
+    UniqueBstr name(fileName.c_str(), static_cast<UINT>(fileName.size()));
+    if (!name.get())
+        return nullptr;
+    constexpr int32_t msoFalse = 0;
+    // Opened for editing, under its own name, without a document window.
+    return Wrap(ObjectMember(presentations.Get(), L"Open",
+                             {String(name), Long(msoFalse), Long(msoFalse), Long(msoFalse)},
+                             DISPATCH_METHOD));
+}
+
+HostRef DispatchHost::RunSlideShow(const HostObject& presentation) {
+    ComPtr<IDispatch> settings = ObjectMember(DispatchOf(presentation), L"SlideShowSettings");
+    return Wrap(ObjectMember(settings.Get(), L"Run", {}, DISPATCH_METHOD));
+}
+
+bool DispatchHost::SetWindowPlacement(const HostObject& window, WindowEdge edge, float points) {
+    static const wchar_t* const names[] = {L"Left", L"Top", L"Width", L"Height"};
+    return SUCCEEDED(Call(DispatchOf(window), names[static_cast<int>(edge)], DISPATCH_PROPERTYPUT,
+                          nullptr, {Single(points)}));
+}
+
+bool DispatchHost::ExitSlideShow(const HostObject& window) {
+    ComPtr<IDispatch> view = ObjectMember(DispatchOf(window), L"View");
+    return SUCCEEDED(Call(view.Get(), L"Exit", DISPATCH_METHOD, nullptr));
+}
+
+std::unique_ptr<EventSink> DispatchHost::NewEventSink(std::function<void()> onSlideShowEnd) {
+    ComPtr<HostClass> hostClass = HostClass::Create(std::move(onSlideShowEnd));
+    if (!hostClass)
+        return nullptr;
+    return std::make_unique<HostClassSink>(std::move(hostClass));
+}
+
+} // namespace kestova::addin::win
