@@ -158,6 +158,14 @@ def write_presentation(w: winekit.WineSession, name: str, slides: int = 5, loop:
     return path, "C:\\" + folder.replace("/", "\\") + "\\" + name
 
 
+def sample_presentations() -> dict[str, Path]:
+    """The build's sample presentations (bin/samples): Harbour, Meadow, Sunset (looping),
+    Finale (3 slides, no loop), Damaged (refused by Open). Reach them from Wine through
+    winekit.winpath(path), or copy them into the prefix."""
+    folder = winekit.WINDOWS_BIN / "samples"
+    return {p.name: p for p in sorted(folder.glob("*.pptx"))}
+
+
 # ---------------------------------------------------------------------------------------------
 # The journal
 

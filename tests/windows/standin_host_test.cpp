@@ -301,7 +301,21 @@ TEST_F(StandinHost, ClientFindsTheAddinObjectThroughComAddInsByItsDescription) {
     EXPECT_NE(description.find(L"out of range"), std::wstring::npos);
     EXPECT_HRESULT_FAILED(CallMethod(addins.Get(), L"Item", {IntArg(0)}, &outside));
 
+    // A user switching the add-in off and on again in the running host.
     addinObject.Reset();
+    ASSERT_HRESULT_SUCCEEDED(Put(recording, L"Connect", IntArg(0)));
+    UniqueVariant afterOff;
+    ASSERT_HRESULT_SUCCEEDED(Get(recording, L"Object", afterOff));
+    EXPECT_TRUE(IsEmptyObject(*afterOff.get()));
+    VARIANT on;
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    ASSERT_HRESULT_SUCCEEDED(Put(recording, L"Connect", on));
+    UniqueVariant afterOn;
+    ASSERT_HRESULT_SUCCEEDED(Get(recording, L"Object", afterOn));
+    EXPECT_TRUE(AsDispatch(*afterOn.get())) << "the new instance assigned itself";
+    (void)afterOn.put();
+
     byDescription.clear();
     addins.Reset();
     app.Reset();
@@ -312,19 +326,23 @@ TEST_F(StandinHost, ClientFindsTheAddinObjectThroughComAddInsByItsDescription) {
     for (const auto& e : JournalEntries(Journal(), L"addin"))
         if (e.fields.at(0) == kRecordingProgId)
             sequence.push_back(e.fields.at(1) + L"=" + e.fields.at(2));
-    EXPECT_EQ(sequence, (std::vector<std::wstring>{L"create=0x00000000", L"OnConnection=0x00000000",
-                                                   L"OnStartupComplete=0x00000000",
-                                                   L"OnBeginShutdown=0x00000000",
-                                                   L"OnDisconnection=0x00000000"}));
+    EXPECT_EQ(sequence,
+              (std::vector<std::wstring>{
+                  L"create=0x00000000", L"OnConnection=0x00000000", L"OnStartupComplete=0x00000000",
+                  L"OnDisconnection=0x00000000", L"create=0x00000000", L"OnConnection=0x00000000",
+                  L"OnBeginShutdown=0x00000000", L"OnDisconnection=0x00000000"}));
     auto journal = Journal();
     auto connection = JournalEntries(journal, L"call", L"Addin.OnConnection");
-    ASSERT_EQ(connection.size(), 1u);
+    ASSERT_EQ(connection.size(), 2u);
     EXPECT_EQ(
         connection[0].fields.at(2),
         L"VT_DISPATCH:object;VT_I4:1;VT_DISPATCH:object;VT_ARRAY|VT_VARIANT|BYREF:0 elements");
+    EXPECT_EQ(connection[1].fields.at(2).substr(0, 27), L"VT_DISPATCH:object;VT_I4:0;")
+        << "after start-up";
     auto disconnection = JournalEntries(journal, L"call", L"Addin.OnDisconnection");
-    ASSERT_EQ(disconnection.size(), 1u);
-    EXPECT_EQ(disconnection[0].fields.at(2).substr(0, 7), L"VT_I4:0");
+    ASSERT_EQ(disconnection.size(), 2u);
+    EXPECT_EQ(disconnection[0].fields.at(2).substr(0, 8), L"VT_I4:1;") << "closed by the user";
+    EXPECT_EQ(disconnection[1].fields.at(2).substr(0, 8), L"VT_I4:0;") << "host shutdown";
     auto missing = JournalEntries(journal, L"addin", L"Missing.Addin");
     ASSERT_EQ(missing.size(), 2u);
     EXPECT_EQ(missing[0].fields.at(1), L"create");
