@@ -328,7 +328,11 @@ void TConfigureForm::LayOut() {
     Place(ScrollBox, InGroupBox(kScrollBoxRect, dpi_), hfont);
     Place(EnableKeyboardCheckBox, InGroupBox(kEnableKeyboardRect, dpi_), hfont);
     Place(EnableMouseCheckBox, InGroupBox(kEnableMouseRect, dpi_), hfont);
-    Place(EnableKeyboardHintLabel, InGroupBox(kHintLabelRect, dpi_), hfont);
+    // The hint keeps its design size unless the font in use needs more width for its one line
+    // (a substitute for "MS Sans Serif" can be wider); it never wraps into a cut-off second line.
+    RECT hint = InGroupBox(kHintLabelRect, dpi_);
+    hint.right = std::max(hint.right, LabelRect(EnableKeyboardHintLabel, hint, hfont).right);
+    Place(EnableKeyboardHintLabel, hint, hfont);
     Place(AboutButton, win::ScaleRect(kAboutButtonRect, dpi_), hfont);
     Place(OKButton, win::ScaleRect(kOKButtonRect, dpi_), hfont);
     Place(CancelButton, win::ScaleRect(kCancelButtonRect, dpi_), hfont);

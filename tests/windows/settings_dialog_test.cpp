@@ -10,7 +10,6 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-
 using namespace kestova;
 using namespace kestova::test;
 
@@ -266,7 +265,16 @@ TEST_F(ConfigureDialog, ControlsSitAtTheDesignScaledToTheWindowsDpi) {
     expect(ScrollBox(), s(8) + s(16), s(176) + s(48), s(505), s(105), "ScrollBox");
     expect(Button(kKeyboardBox), s(8) + s(16), s(176) + s(168), s(233), s(17), "keyboard box");
     expect(Button(kMouseBox), s(8) + s(288), s(176) + s(168), s(233), s(17), "mouse box");
-    expect(Label(kHint), s(8) + s(35), s(176) + s(184), s(204), s(13), "hint label");
+    // The hint is at least its design size, and wide enough for its text on one line.
+    expect(Label(kHint), s(8) + s(35), s(176) + s(184), -1, -1, "hint label");
+    const RECT hint = RectIn(Label(kHint), Form());
+    EXPECT_EQ(hint.bottom - hint.top, s(13));
+    EXPECT_GE(hint.right - hint.left, s(204));
+    EXPECT_GE(hint.right - hint.left,
+              win::MeasureText(
+                  Label(kHint),
+                  reinterpret_cast<HFONT>(::SendMessageW(Label(kHint), WM_GETFONT, 0, 0)), kHint)
+                  .cx);
     expect(Button(L"&About..."), s(8), s(392), s(75), s(25), "AboutButton");
     expect(Button(L"&OK"), s(392), s(392), s(73), s(25), "OKButton");
     expect(Button(L"&Cancel"), s(472), s(392), s(73), s(25), "CancelButton");

@@ -1,0 +1,228 @@
+"""The settings dialog under Wine: the in-process dialog suites on four monitors and at 120 dpi,
+and Corvane.scr's configure mode driven from outside with the X keyboard and mouse, as a user
+would, with the about box showing the program's own icon and the README's screenshot taken.
+"""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+import winekit
+
+SETTINGS_TITLE = "Kestova Screen Saver Settings"
+PRODUCT_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
+# Four heads side by side, of three sizes; the first is the primary.
+FOUR_HEADS = [winekit.Rect(0, 0, 1024, 768), winekit.Rect(1024, 0, 1280, 1024),
+              winekit.Rect(2304, 0, 800, 600), winekit.Rect(3104, 0, 1024, 768)]
+# The dialog's design: client size and places (96 dpi) the scenarios click.
+CLIENT = (553, 425)
+MOUSE_BOX = (296, 344, 233, 17)
+OK_BUTTON = (392, 392, 73, 25)
+ABOUT_CLIENT = (346, 217)
+ABOUT_ICON = (32, 32)
+SCREENSHOT = winekit.ROOT / "docs" / "settings-dialog.png"
+
+
+def run_dialog_suites(w: winekit.WineSession, gtest_filter: str, monitors: int, dpi: int) -> str:
+    result = w.run([w.exe("wintest_settings.exe"), f"--gtest_filter={gtest_filter}"], timeout=300,
+                   extra_env={"KESTOVA_EXPECT_MONITORS": str(monitors),
+                              "KESTOVA_EXPECT_DPI": str(dpi)})
+    if result.returncode != 0:
+        raise AssertionError(f"dialog suites failed ({result.returncode}):\n{result.stdout}\n"
+                             f"{result.stderr}")
+    return result.stdout
+
+
+def x_window(w: winekit.WineSession, title: str) -> str | None:
+    """The X window of a shown Wine window with this title (a window is created hidden first)."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                            f"^{re.escape(title)}$"], env=w.env,
+                           capture_output=True, text=True, timeout=20, check=False).stdout.split()
+    return found[0] if found else None
+
+
+def geometry(w: winekit.WineSession, window: str) -> winekit.Rect:
+    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=w.env,
+                         capture_output=True, text=True, timeout=20, check=True).stdout
+    values = dict(line.split("=", 1) for line in out.split())
+    return winekit.Rect(int(values["X"]), int(values["Y"]), int(values["WIDTH"]),
+                        int(values["HEIGHT"]))
+
+
+def client_origin(frame: winekit.Rect, client: tuple[int, int]) -> tuple[int, int]:
+    """X position of the client area: the same border on the left, right and bottom, the
+    caption on top."""
+    border = (frame.width - client[0]) // 2
+    return frame.left + border, frame.bottom - border - client[1]
+
+
+def click(w: winekit.WineSession, origin, place):
+    x, y = origin[0] + place[0] + place[2] // 2, origin[1] + place[1] + place[3] // 2
+    w.xdotool("mousemove", str(x), str(y))
+    w.xdotool("click", "1")
+
+
+def reg_values(w: winekit.WineSession, key: str) -> dict[str, str]:
+    """The values directly under `key` as reg.exe prints them (empty when the key is missing)."""
+    out = w.run(["reg", "query", key]).stdout
+    values = {}
+    for line in out.splitlines():
+        parts = re.split(r"\s{4}", line.strip())
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            values[parts[0]] = parts[2] if len(parts) > 2 else ""
+    return values
+
+
+def write_shows(w: winekit.WineSession, *names: str) -> list[str]:
+    folder = w.prefix / "drive_c" / "Shows"
+    folder.mkdir(parents=True, exist_ok=True)
+    for name in names:
+        (folder / name).write_bytes(b"slides")
+    return [rf"C:\Shows\{name}" for name in names]
+
+
+def screenshot(w: winekit.WineSession, path: Path) -> winekit.Image:
+    """The screen, saved as PNG and read back with 8 bits per channel (the X server's own dump
+    can come with 16, which winekit.Image does not read)."""
+    w.screenshot(path)
+    raw = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], stdout=subprocess.PIPE,
+                         check=True, timeout=60).stdout
+    return winekit.Image.from_ppm(raw)
+
+
+def icon_pixels(path: Path) -> dict[tuple[int, int], tuple[int, int, int]]:
+    """Opaque pixels of a 32x32 4-bit icon (the program's .ico), keyed by (x, y) from the top."""
+    data = path.read_bytes()
+    offset = struct.unpack_from("<I", data, 6 + 12)[0]
+    header_size, width, height2, _, bits = struct.unpack_from("<IiiHH", data, offset)
+    assert (width, height2, bits) == (32, 64, 4), "not a 32x32 16-colour icon"
+    palette_at = offset + header_size
+    palette = [struct.unpack_from("<BBBB", data, palette_at + 4 * i)[2::-1] for i in range(16)]
+    xor_at = palette_at + 64
+    mask_at = xor_at + 32 * 16
+    pixels = {}
+    for row in range(32):
+        y = 31 - row
+        for x in range(32):
+            byte = data[xor_at + row * 16 + x // 2]
+            index = byte >> 4 if x % 2 == 0 else byte & 15
+            masked = data[mask_at + row * 4 + x // 8] >> (7 - x % 8) & 1
+            if not masked:
+                pixels[(x, y)] = tuple(palette[index])
+    return pixels
+
+
+class SettingsDialogScenarios(unittest.TestCase):
+
+    def test_dialog_suites_on_four_monitors(self):
+        with winekit.WineSession("settings-dialog-four", monitors=FOUR_HEADS) as w:
+            out = run_dialog_suites(w, "ConfigureDialog.*:AboutBox.*", monitors=4, dpi=96)
+            # The cases that need several monitors ran rather than skipped.
+            self.assertIn("[       OK ] ConfigureDialog.FourthRowLiesBelowTheVisibleAreaAndScrolls"
+                          "IntoView", out)
+            self.assertIn("[       OK ] ConfigureDialog.BadRowsColourOnlyTheirLabelAndDisableOK",
+                          out)
+
+    def test_dialog_layout_at_120_dpi(self):
+        with winekit.WineSession("settings-dialog-120dpi", monitors=FOUR_HEADS, dpi=120) as w:
+            out = run_dialog_suites(
+                w, "ConfigureDialog.ControlsSit*:ConfigureDialog.FourthRow*:ConfigureDialog.Tab*:"
+                   "ConfigureDialog.BadRows*:AboutBox.Layout*", monitors=4, dpi=120)
+            self.assertIn("[       OK ] ConfigureDialog.ControlsSitAtTheDesignScaledToTheWindowsDpi",
+                          out)
+            self.assertIn("[       OK ] AboutBox.LayoutAtTheWindowsDpiCentredWithTheProductAnd"
+                          "Copyright", out)
+
+    def test_corvane_configure_mode_saves_what_the_user_typed_and_clicked(self):
+        with winekit.WineSession("settings-dialog-corvane", monitors=2) as w:
+            first, second = write_shows(w, "Quarterly results.pptx", "Welcome.ppsx")
+            proc = w.start_program([w.exe("Corvane.scr")])
+            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
+            self.assertIsNotNone(window, "no settings dialog")
+            time.sleep(0.5)  # the dialog takes the keyboard focus once shown
+            frame = geometry(w, window)
+            origin = client_origin(frame, CLIENT)
+            # Centred on the primary monitor (the first head).
+            primary = w.monitor_numbered(1)
+            self.assertLessEqual(abs(frame.left + frame.width // 2 - primary.width // 2), 2)
+            self.assertLessEqual(abs(frame.top + frame.height // 2 - primary.height // 2), 2)
+
+            # The first row has the focus: type its path, Tab over Browse to the second row.
+            w.xdotool("type", "--delay", "20", "  " + first + " ")
+            w.xdotool("key", "Tab", "Tab")
+            w.xdotool("type", "--delay", "20", second)
+            click(w, origin, MOUSE_BOX)
+            time.sleep(0.3)
+            click(w, origin, OK_BUTTON)
+            proc.wait(15)
+            self.assertEqual(proc.returncode, 0)
+            self.assertEqual(reg_values(w, PRODUCT_KEY),
+                             {"Count": "0x2", "EnableKeyboard": "0x0", "EnableMouse": "0x1"})
+            self.assertEqual(reg_values(w, PRODUCT_KEY + r"\0"),
+                             {"MonitorNum": "0x1", "PresName": first})
+            self.assertEqual(reg_values(w, PRODUCT_KEY + r"\1"),
+                             {"MonitorNum": "0x2", "PresName": second})
+
+            # /c: with a window handle opens the same dialog; Esc leaves the settings alone.
+            proc = w.start_program([w.exe("Corvane.scr"), "/c:12345"])
+            self.assertIsNotNone(w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20))
+            time.sleep(0.3)
+            w.xdotool("key", "ctrl+a", "BackSpace", "Escape")
+            proc.wait(15)
+            self.assertEqual(reg_values(w, PRODUCT_KEY + r"\0")["PresName"], first)
+
+    def test_about_box_shows_the_program_icon_and_readme_screenshot(self):
+        with winekit.WineSession("settings-dialog-about", monitors=2) as w:
+            first, = write_shows(w, "Quarterly results.pptx")
+            w.import_reg(
+                "[HKEY_CURRENT_USER\\Software\\Kestova\\Kestova Screen Saver]\r\n"
+                "\"EnableKeyboard\"=dword:00000001\r\n\"EnableMouse\"=dword:00000000\r\n"
+                "\"Count\"=dword:00000001\r\n\r\n"
+                "[HKEY_CURRENT_USER\\Software\\Kestova\\Kestova Screen Saver\\0]\r\n"
+                "\"MonitorNum\"=dword:00000001\r\n"
+                f"\"PresName\"=\"{first.replace(chr(92), chr(92) * 2)}\"\r\n\r\n")
+            proc = w.start_program([w.exe("Corvane.scr")])
+            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
+            self.assertIsNotNone(window)
+            time.sleep(0.5)
+            frame = geometry(w, window)
+            shot = winekit.BUILD / "screenshots" / "settings-dialog.png"
+            full = shot.with_name("settings-dialog-screen.png")
+            screenshot(w, full)
+            subprocess.run(["convert", str(full), "-crop",
+                            f"{frame.width}x{frame.height}+{frame.left}+{frame.top}", "+repage",
+                            "-strip", str(shot)], check=True, timeout=60)
+            if os.environ.get("KESTOVA_UPDATE_SCREENSHOTS"):
+                SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
+                shutil.copyfile(shot, SCREENSHOT)
+
+            # Alt+A: the About button's mnemonic.
+            w.xdotool("key", "alt+a")
+            about = w.wait_for(lambda: x_window(w, "AboutForm"), 10)
+            self.assertIsNotNone(about, "no about box")
+            time.sleep(0.5)
+            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box.png")
+            box = geometry(w, about)
+            ox, oy = client_origin(box, ABOUT_CLIENT)
+            icon = icon_pixels(winekit.ROOT / "screensaver" / "win" / "corvane.ico")
+            same = sum(1 for (x, y), rgb in icon.items()
+                       if all(abs(a - b) < 24 for a, b in
+                              zip(image.pixel(ox + ABOUT_ICON[0] + x, oy + ABOUT_ICON[1] + y), rgb)))
+            self.assertGreater(same / len(icon), 0.9, "the about box does not show the icon")
+
+            w.xdotool("key", "Escape")
+            self.assertTrue(w.wait_for(lambda: x_window(w, "AboutForm") is None, 10))
+            # Back in the settings dialog, Esc is Cancel and ends the program.
+            time.sleep(0.3)
+            w.xdotool("key", "Escape")
+            proc.wait(15)
+            self.assertEqual(proc.returncode, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
