@@ -690,3 +690,40 @@ TEST_F(ConfigureDialog, AFolderThatCannotBeRememberedStillFillsTheRow) {
     EXPECT_TRUE(Errors().empty());
     MakeWritable(kSettingsKeyPath);
 }
+
+TEST_F(ConfigureDialog, MovingToAMonitorOfAnotherDpiLaysTheDialogOutAgain) {
+    Open();
+    TypeInto(Edits()[0], fileA_);
+    const UINT dpi = ::GetDpiForWindow(Form()) == 144 ? 96 : 144;
+    auto s = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    RECT suggested{};
+    ::GetWindowRect(Form(), &suggested);
+    // What the system sends when the window is dragged onto a monitor with another scale.
+    ::SendMessageW(Form(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+    Settle();
+    const RECT ok = RectIn(Button(L"&OK"), Form());
+    EXPECT_EQ(ok.left, s(392));
+    EXPECT_EQ(ok.top, s(392));
+    EXPECT_EQ(ok.right - ok.left, s(73));
+    EXPECT_EQ(RectIn(ScrollBox(), Form()).left, s(8) + s(16));
+    const RECT edit = RectIn(Edits()[0], ScrollBox());
+    EXPECT_EQ(edit.left, s(96));
+    EXPECT_EQ(edit.top, s(10));
+    EXPECT_EQ(edit.right - edit.left, s(305));
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(Edits()[0], WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    ASSERT_TRUE(::GetObjectW(font, sizeof logFont, &logFont));
+    EXPECT_EQ(logFont.lfHeight, -::MulDiv(8, static_cast<int>(dpi), 72));
+    // The row label is sized to its text in the new font; the text typed is kept.
+    const RECT label = RectIn(RowLabels()[0], ScrollBox());
+    EXPECT_EQ(label.right - label.left,
+              win::MeasureText(RowLabels()[0], font, L"Monitor 1 shows:").cx);
+    EXPECT_EQ(TextOf(Edits()[0]), fileA_);
+    RECT window{};
+    ::GetWindowRect(Form(), &window);
+    EXPECT_EQ(window.left, suggested.left);
+    EXPECT_EQ(window.top, suggested.top);
+    EXPECT_GT(window.right - window.left, s(553) - 1);
+    EXPECT_TRUE(OKEnabled());
+}
