@@ -12,7 +12,9 @@ const WORD kRead = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 TEST(DispatchObject, ByReferenceArgumentsPointAtCopiesThatComeBack) {
     auto fake = FakeDispatch::Make();
-    fake->On(L"AddScreenSaver", [](std::vector<VARIANT*>& arguments, VARIANT*, EXCEPINFO*) {
+    std::wstring sent;
+    fake->On(L"AddScreenSaver", [&sent](std::vector<VARIANT*>& arguments, VARIANT*, EXCEPINFO*) {
+        sent.assign(*arguments[1]->pbstrVal, ::SysStringLen(*arguments[1]->pbstrVal));
         // The callee may write through each reference, strings included.
         *arguments[0]->plVal += 10;
         ::SysFreeString(*arguments[1]->pbstrVal);
@@ -31,6 +33,7 @@ TEST(DispatchObject, ByReferenceArgumentsPointAtCopiesThatComeBack) {
     EXPECT_EQ(fake->calls[0].types,
               (std::vector<VARTYPE>{VT_BYREF | VT_I4, VT_BYREF | VT_BSTR, VT_BYREF | VT_I4}));
     EXPECT_FALSE(fake->calls[0].resultAsked);
+    EXPECT_EQ(sent, L"C:\\\u4e2d\u6587.pptx"); // exactly the caller's text, no terminator
     EXPECT_EQ(index, 11);
     EXPECT_EQ(name, L"D:\\\u00e9t\u00e9.pptx");
     EXPECT_EQ(monitor, 3);

@@ -1,0 +1,198 @@
+// ScreensaverProbe.exe: the Wine scenarios' hands and eyes inside the prefix. Runs its commands
+// in order and prints one line per answer:
+//   keydown VK | keyup VK | key VK      injected key events (VK in decimal or 0x hex)
+//   move DX DY                          injected relative mouse move
+//   chord                               Ctrl+Alt+Esc pressed and released
+//   release                             key-up for the modifiers and Esc (stuck keys)
+//   sleep MS
+//   atom NAME                           "atom <value>" (0 when absent)
+//   purge NAME                          deletes every reference on the global atom
+//   hotkey                              "hotkey free|taken" for Ctrl+Alt+Esc
+//   watch NAME MS                       polls until atom NAME is gone and Ctrl+Alt+Esc is free:
+//                                       "gone <tick atom last seen> <tick hot key last
+//                                       taken>" or "timeout"
+//   swallowed MS                        presses F24 until a key press is no longer swallowed by
+//                                       a low-level hook: "passed <tick of the last swallowed
+//                                       press>" or "timeout"
+//   extent TEXT                         "extent W H" of TEXT in "MS Sans Serif" 8 pt
+//   dialog TITLE                        texts of the message box titled TITLE: "text <...>"
+//   press-ok TITLE                      clicks the OK button of that message box
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr int kProbeHotKey = 0x2345;
+
+void Key(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    ::SendInput(1, &input, sizeof input);
+}
+
+void Move(int dx, int dy) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &input, sizeof input);
+}
+
+bool HotKeyFree() {
+    if (!::RegisterHotKey(nullptr, kProbeHotKey, MOD_ALT | MOD_CONTROL, VK_ESCAPE))
+        return false;
+    ::UnregisterHotKey(nullptr, kProbeHotKey);
+    return true;
+}
+
+void Print(const std::wstring& line) {
+    // UTF-8, one flushed line per answer.
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, text.data(), size, nullptr, nullptr);
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+HWND FindMessageBox(const wchar_t* title) {
+    return ::FindWindowW(L"#32770", title);
+}
+
+BOOL CALLBACK PrintStatic(HWND child, LPARAM) {
+    wchar_t className[64]{};
+    ::GetClassNameW(child, className, 64);
+    if (_wcsicmp(className, L"Static") == 0) {
+        wchar_t text[1024]{};
+        ::GetWindowTextW(child, text, 1024);
+        if (text[0])
+            Print(std::wstring(L"text ") + text);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring command = argv[i];
+        auto next = [&]() -> std::wstring { return i + 1 < argc ? argv[++i] : L""; };
+        auto number = [&]() { return static_cast<int>(std::wcstol(next().c_str(), nullptr, 0)); };
+        if (command == L"keydown") {
+            Key(static_cast<WORD>(number()), false);
+        } else if (command == L"keyup") {
+            Key(static_cast<WORD>(number()), true);
+        } else if (command == L"key") {
+            const WORD vk = static_cast<WORD>(number());
+            Key(vk, false);
+            Key(vk, true);
+        } else if (command == L"move") {
+            const int dx = number();
+            Move(dx, number());
+        } else if (command == L"chord") {
+            Key(VK_CONTROL, false);
+            Key(VK_MENU, false);
+            Key(VK_ESCAPE, false);
+            Key(VK_ESCAPE, true);
+            Key(VK_MENU, true);
+            Key(VK_CONTROL, true);
+        } else if (command == L"release") {
+            for (WORD vk : {VK_ESCAPE, VK_MENU, VK_CONTROL, VK_SHIFT, VK_LMENU, VK_LCONTROL,
+                            VK_LSHIFT, VK_RMENU, VK_RCONTROL, VK_RSHIFT})
+                Key(vk, true);
+        } else if (command == L"sleep") {
+            ::Sleep(static_cast<DWORD>(number()));
+        } else if (command == L"atom") {
+            Print(L"atom " + std::to_wstring(::GlobalFindAtomW(next().c_str())));
+        } else if (command == L"purge") {
+            const std::wstring name = next();
+            for (int guard = 0; guard < 1000; ++guard) {
+                ATOM atom = ::GlobalFindAtomW(name.c_str());
+                if (!atom)
+                    break;
+                ::GlobalDeleteAtom(atom);
+            }
+        } else if (command == L"hotkey") {
+            Print(HotKeyFree() ? L"hotkey free" : L"hotkey taken");
+        } else if (command == L"watch") {
+            // The last moment each was still seen: a starved poll can only make these earlier,
+            // never later, than the removal itself.
+            const std::wstring name = next();
+            const DWORD limit = static_cast<DWORD>(number());
+            const DWORD start = ::GetTickCount();
+            DWORD atomSeen = 0, hotKeySeen = 0;
+            bool atomGone = false, hotKeyGone = false;
+            while ((!atomGone || !hotKeyGone) && ::GetTickCount() - start < limit) {
+                const DWORD now = ::GetTickCount();
+                if (!atomGone) {
+                    atomGone = !::GlobalFindAtomW(name.c_str());
+                    if (!atomGone)
+                        atomSeen = now;
+                }
+                if (!hotKeyGone) {
+                    hotKeyGone = HotKeyFree();
+                    if (!hotKeyGone)
+                        hotKeySeen = now;
+                }
+                ::Sleep(0);
+            }
+            if (atomGone && hotKeyGone)
+                Print(L"gone " + std::to_wstring(atomSeen) + L" " + std::to_wstring(hotKeySeen));
+            else
+                Print(L"timeout");
+        } else if (command == L"swallowed") {
+            // While a hook swallows them, injected key presses never reach the key state.
+            const DWORD limit = static_cast<DWORD>(number());
+            const DWORD start = ::GetTickCount();
+            DWORD lastSwallowed = 0;
+            bool passed = false;
+            while (!passed && ::GetTickCount() - start < limit) {
+                Key(VK_F24, false);
+                const DWORD now = ::GetTickCount();
+                passed = (::GetAsyncKeyState(VK_F24) & 0x8000) != 0;
+                Key(VK_F24, true);
+                if (!passed) {
+                    lastSwallowed = now;
+                    ::Sleep(1);
+                }
+            }
+            Print(passed ? L"passed " + std::to_wstring(lastSwallowed) : std::wstring(L"timeout"));
+        } else if (command == L"extent") {
+            const std::wstring text = next();
+            HDC dc = ::GetDC(nullptr);
+            const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+            HFONT font =
+                ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+            HGDIOBJ old = ::SelectObject(dc, font);
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            ::SelectObject(dc, old);
+            ::DeleteObject(font);
+            ::ReleaseDC(nullptr, dc);
+            Print(L"extent " + std::to_wstring(size.cx) + L" " + std::to_wstring(size.cy));
+        } else if (command == L"dialog") {
+            const std::wstring title = next();
+            if (HWND box = FindMessageBox(title.c_str()))
+                ::EnumChildWindows(box, PrintStatic, 0);
+            else
+                Print(L"no dialog");
+        } else if (command == L"press-ok") {
+            const std::wstring title = next();
+            if (HWND box = FindMessageBox(title.c_str()))
+                ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        } else {
+            Print(L"unknown " + command);
+            return 2;
+        }
+    }
+    return 0;
+}

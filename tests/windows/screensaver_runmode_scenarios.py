@@ -1,0 +1,311 @@
+"""Corvane.scr /s under Wine against the presentation-host stand-in and the recording add-in
+(registered as "Kestova Screen Saver"): the add-in calls, the monitor windows, every way a run
+ends, and a failed start that the user can still end.
+"""
+
+import os
+import signal
+import time
+import unittest
+
+import runmode_kit as rk
+import standin
+import winekit
+
+ADDIN_MEMBERS_AT_START = ["Addin.GetProcessId", "Addin.IsCOMAddInInitialized",
+                          "Addin.InitializeScreenSaverSession"]
+FIND_ADDIN = ["Application.COMAddIns", "COMAddIns.Count", "Application.COMAddIns",
+              "COMAddIns.Item", "COMAddIn.Description", "Application.COMAddIns",
+              "COMAddIns.Item", "COMAddIn.Object"]
+
+
+def arg_text(arg: standin.Arg) -> str:
+    # Wine's cross-process marshaller hands a by-reference BSTR over with one extra NUL
+    # character (the journal shows it as ^@); on Windows the string arrives as sent.
+    value = arg.value or ""
+    return value[:-2] if arg.vt == "VT_BSTR" and value.endswith("^@") else value
+
+
+def signature(call: standin.Entry) -> tuple:
+    """(member, invoke flags, ((type, by reference, value), ...)) of a journal call line."""
+    return (call.member, call.flags, tuple((a.vt, a.byref, arg_text(a)) for a in call.args))
+
+
+def driver_calls(journal: standin.Journal) -> list[standin.Entry]:
+    """Calls made through IDispatch (Corvane's), not the host's own loading of the add-in."""
+    return [c for c in journal.calls() if c.flags not in ("VTABLE", "PROPERTYPUT")]
+
+
+def to_x_rect(w: winekit.WineSession, r: winekit.Rect) -> winekit.Rect:
+    x, y = w.to_x(r.left, r.top)
+    return winekit.Rect(x, y, r.width, r.height)
+
+
+class RunModeScenarios(unittest.TestCase):
+
+    def assertEnds(self, proc, timeout=10, what="the run"):
+        self.assertTrue(rk.ended(proc, timeout), f"{what} did not end")
+
+    def assertStillRuns(self, proc, seconds=1.0, what=""):
+        self.assertFalse(rk.ended(proc, seconds), f"the run ended on {what}")
+
+    def assertNoCorvaneWindow(self, w):
+        left = [x for x in standin.list_windows(w) if x.class_name in ("TMainForm", "TDisplayForm")]
+        self.assertEqual(left, [])
+
+    def test_three_monitors_calls_windows_and_hot_key_end(self):
+        with winekit.WineSession("runmode-three", monitors=3) as w:
+            standin.install_standin(w)
+            standin.register_recording_addin(w)
+            standin.start_standin(w)
+            one = standin.write_presentation(w, "one.pptx")[1]
+            three = standin.write_presentation(w, "three.pptx")[1]
+            missing = r"C:\presentations\missing & gone.pptx"
+            rk.write_settings(w, [(one, 1), (missing, 2), (three, 3)], keyboard=True, mouse=True)
+            rk.reset_input(w)
+            journal = standin.Journal(w)
+
+            proc = rk.start(w)
+            self.assertIsNotNone(rk.wait_started(w, proc))
+            journal.wait_for_call("Addin.ShouldEndScreenSaver")
+
+            calls = driver_calls(journal)
+            first = [signature(c) for c in calls if c.member != "Addin.ShouldEndScreenSaver"]
+            read, method = "METHOD|PROPERTYGET", "METHOD"
+            self.assertEqual(first[:8], [
+                ("Application.COMAddIns", read, ()), ("COMAddIns.Count", read, ()),
+                ("Application.COMAddIns", read, ()), ("COMAddIns.Item", method,
+                                                      (("VT_I4", False, "1"),)),
+                ("COMAddIn.Description", read, ()), ("Application.COMAddIns", read, ()),
+                ("COMAddIns.Item", method, (("VT_I4", False, "1"),)),
+                ("COMAddIn.Object", read, ())])
+            self.assertEqual(first[8:], [
+                ("Addin.GetProcessId", method, (("VT_I4", True, "0"),)),
+                ("Addin.IsCOMAddInInitialized", method, ()),
+                ("Addin.InitializeScreenSaverSession", method, (("VT_I4", True, "2"),)),
+                ("Addin.AddScreenSaver", method, (("VT_I4", True, "1"), ("VT_BSTR", True, one),
+                                                  ("VT_I4", True, "1"))),
+                ("Addin.AddScreenSaver", method, (("VT_I4", True, "2"), ("VT_BSTR", True, three),
+                                                  ("VT_I4", True, "3"))),
+                ("Addin.PrepareScreenSaver", method, ()),
+                ("Addin.BeginScreenSaver", method, ())])
+
+            # Only monitor 2 gets a message window: black, topmost, a tool window, its whole
+            # rectangle, and the file-not-found text centred on one line.
+            forms = rk.windows(w, "TDisplayForm")
+            self.assertEqual(len(forms), 1)
+            form = forms[0]
+            self.assertEqual(form.rect, w.monitor_numbered(2))
+            self.assertEqual(form.title, "DisplayForm")
+            self.assertTrue(form.style & rk.WS_POPUP and not form.style & rk.WS_CAPTION)
+            self.assertEqual(form.ex_style & (rk.WS_EX_TOPMOST | rk.WS_EX_TOOLWINDOW),
+                             rk.WS_EX_TOPMOST | rk.WS_EX_TOOLWINDOW)
+            main = rk.main_window(w)
+            self.assertFalse(main.visible)
+            self.assertEqual(main.title, rk.CAPTION)
+
+            text = f'File "{missing}" not found.'
+            extent = int(rk.probe(w, "extent", text)[0].split()[1])
+            shot = rk.screenshot(w, winekit.BUILD / "wine" / "runmode-three.png")
+            area = to_x_rect(w, w.monitor_numbered(2))
+            self.assertGreater(shot.share(area, winekit.is_black), 0.97)
+            box = shot.bounding_box(area, winekit.is_yellow)
+            self.assertIsNotNone(box, "no yellow text")
+            self.assertLessEqual(abs((box.left + box.right) / 2 - (area.left + area.right) / 2), 3)
+            self.assertLessEqual(abs((box.top + box.bottom) / 2 - (area.top + area.bottom) / 2), 4)
+            self.assertLess(box.height, 16, "one line")
+            self.assertTrue(0.8 * extent <= box.width <= extent + 2, (box, extent))
+            for other in (1, 3):  # the add-in's shows would cover these; nothing of Corvane's
+                self.assertLess(shot.share(to_x_rect(w, w.monitor_numbered(other)),
+                                           winekit.is_black), 0.01)
+
+            # Ctrl+Alt+Esc ends it; atom and hot key are gone before the add-in hears of the end.
+            self.assertTrue(rk.hot_key_taken(w))
+            watcher = rk.probe_background(w, "watch", rk.ATOM, 10000)
+            time.sleep(0.3)
+            rk.probe(w, "chord")
+            self.assertEnds(proc)
+            gone = watcher.communicate(timeout=15)[0].decode().split()
+            end = journal.wait_for_call("Addin.ExitScreenSaverSession")
+            tail = [c.member for c in driver_calls(journal)][-2:]
+            self.assertEqual(tail, ["Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"])
+            self.assertEqual(gone[0], "gone")
+            # Neither was seen after the add-in was told to end (the tick is the same clock).
+            end_tick = journal.calls("Addin.EndScreenSaver")[0].tick
+            self.assertLessEqual(int(gone[1]), end_tick, "atom")
+            self.assertLessEqual(int(gone[2]), end_tick, "hot key")
+            self.assertTrue(end)
+            self.assertNoCorvaneWindow(w)
+            self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
+            # The host is never asked to quit.
+            self.assertFalse(journal.wait_for_exit(timeout=0.5))
+
+    def test_input_ends_the_run_by_the_two_flags(self):
+        # The pointer waits where no monitor is (X 100,900 lies below the 768-pixel-high left
+        # monitor), so no window of the run appears under it: Wine would send a mouse move then.
+        # An injected move leaves Wine's idea of the pointer off every monitor, and the next
+        # window to appear pulls it back with a real move: the pointer is parked anew each run.
+        with winekit.WineSession("runmode-input", monitors=3) as w:
+
+            def run(keyboard, mouse):
+                rk.write_settings(w, [], keyboard=keyboard, mouse=mouse)
+                rk.reset_input(w)
+                w.xdotool("mousemove", "100", "900")
+                proc = rk.start(w)
+                self.assertIsNotNone(rk.wait_started(w, proc))
+                w.wait_for(lambda: len(rk.windows(w, "TDisplayForm")) == 3, timeout=10)
+                time.sleep(0.3)
+                return proc
+
+            proc = run(False, False)
+            self.assertFalse(rk.hot_key_taken(w))
+            rk.probe(w, "keydown", rk.VK_F24)
+            self.assertEnds(proc, what="a key press")
+
+            rk.probe(w, "keydown", rk.VK_F24)  # pressed before the run, released during it
+            proc = run(False, False)
+            rk.probe(w, "keyup", rk.VK_F24)
+            self.assertEnds(proc, what="a key release")
+
+            proc = run(False, False)
+            rk.probe(w, "move", 1, 0)
+            self.assertEnds(proc, what="a one-pixel move")
+
+            proc = run(False, False)
+            rk.probe(w, "chord")  # the first of its key events, through the hook
+            self.assertEnds(proc, what="Ctrl+Alt+Esc without hot key")
+
+            proc = run(False, True)
+            rk.probe(w, "move", 1, 0)
+            self.assertStillRuns(proc, what="a mouse move with mouse interaction")
+            rk.probe(w, "key", rk.VK_F24)
+            self.assertEnds(proc, what="a key press with mouse interaction")
+
+            proc = run(True, False)
+            self.assertTrue(rk.hot_key_taken(w))
+            rk.probe(w, "key", rk.VK_F24)
+            self.assertStillRuns(proc, what="a key with keyboard interaction")
+            rk.probe(w, "move", 0, 1)
+            self.assertEnds(proc, what="a mouse move with keyboard interaction")
+
+            proc = run(True, True)
+            rk.probe(w, "key", rk.VK_F24, "move", 1, 0)
+            self.assertStillRuns(proc, what="key and mouse with both interactions")
+            rk.probe(w, "chord")
+            self.assertEnds(proc, what="Ctrl+Alt+Esc")
+            self.assertNoCorvaneWindow(w)
+            self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
+
+    def test_two_monitors_hooks_show_end_and_host_exit(self):
+        with winekit.WineSession("runmode-two", monitors=2) as w:
+            w.xdotool("mousemove", "1800", "900")  # below the second, smaller monitor
+            standin.install_standin(w)
+            standin.register_recording_addin(w)
+            host = standin.start_standin(w)
+            deck = standin.write_presentation(w, "deck.pptx")[1]
+            rk.write_settings(w, [(deck, 1)])
+            rk.reset_input(w)
+            journal = standin.Journal(w)
+
+            # Monitor 2 has no entry: a plain black window. Hooks end the run, and they are gone
+            # before EndScreenSaver arrives.
+            proc = rk.start(w)
+            self.assertIsNotNone(rk.wait_started(w, proc))
+            journal.wait_for_call("Addin.BeginScreenSaver")
+            init = journal.calls("Addin.InitializeScreenSaverSession")[0]
+            add = journal.calls("Addin.AddScreenSaver")
+            self.assertEqual([(a.vt, a.byref, arg_text(a)) for a in init.args],
+                             [("VT_I4", True, "1")])
+            self.assertEqual(len(add), 1)
+            self.assertEqual([arg_text(a) for a in add[0].args], ["1", deck, "1"])
+            forms = rk.windows(w, "TDisplayForm")
+            self.assertEqual([f.rect for f in forms], [w.monitor_numbered(2)])
+            time.sleep(0.5)
+            shot = rk.screenshot(w)
+            area = to_x_rect(w, w.monitor_numbered(2))
+            self.assertGreater(shot.share(area, winekit.is_black), 0.995)
+            self.assertIsNone(shot.bounding_box(area, winekit.is_yellow))
+            passed = rk.probe(w, "swallowed", 10000)[0].split()
+            self.assertEnds(proc)
+            self.assertEqual(passed[0], "passed")
+            end = journal.wait_for_call("Addin.EndScreenSaver")[0]
+            self.assertLessEqual(int(passed[1]), end.tick)
+            self.assertNoCorvaneWindow(w)
+
+            # ShouldEndScreenSaver answering true ends the run at that tick.
+            standin.set_knobs(w, "RecordingAddin", ShouldEndAfter=2)
+            rk.write_settings(w, [(deck, 1)], keyboard=True, mouse=True)
+            rk.reset_input(w)
+            before = len(journal.calls("Addin.EndScreenSaver"))
+            proc = rk.start(w)
+            self.assertEnds(proc, timeout=15)
+            polls = journal.calls("Addin.ShouldEndScreenSaver")
+            self.assertEqual(polls[-1].result, "VT_BOOL:-1")
+            ends = journal.wait_for_call("Addin.EndScreenSaver", count=before + 1)
+            self.assertLess(ends[-1].tick - polls[-1].tick, 1000)
+            standin.set_knobs(w, "RecordingAddin", ShouldEndAfter=0)
+
+            # The host killed: the next tick's process wait ends the run.
+            rk.reset_input(w)
+            proc = rk.start(w)
+            journal.wait_for_call("Addin.ShouldEndScreenSaver",
+                                  count=len(journal.calls("Addin.ShouldEndScreenSaver")) + 1)
+            os.killpg(host.pid, signal.SIGKILL)
+            killed = time.monotonic()
+            self.assertEnds(proc, timeout=10, what="the run after the host's death")
+            print(f"\n  host killed -> run ended: {time.monotonic() - killed:.2f} s")
+            self.assertNoCorvaneWindow(w)
+
+    def test_failed_starts_are_reported_and_stay_endable(self):
+        with winekit.WineSession("runmode-failures", monitors=1) as w:
+            deck = standin.write_presentation(w, "deck.pptx")[1]
+
+            def failed_run(expected_text, main_shown):
+                rk.reset_input(w)
+                proc = rk.start(w)
+                texts = w.wait_for(lambda: [t for t in rk.probe(w, "dialog", rk.CAPTION)
+                                            if t.startswith("text ")], timeout=20)
+                self.assertEqual(texts, ["text " + expected_text])
+                rk.probe(w, "press-ok", rk.CAPTION)
+                w.wait_for(lambda: not rk.probe(w, "dialog", rk.CAPTION)[0].startswith("text"),
+                           timeout=10)
+                time.sleep(0.3)
+                main = rk.main_window(w)
+                self.assertIsNotNone(main)
+                self.assertEqual(main.visible, main_shown)
+                # Armed after the report (mouse interaction on: the report's window and the
+                # main window appear under the pointer).
+                rk.probe(w, "key", rk.VK_F24)
+                self.assertEnds(proc, what="a key press after a failed start")
+                self.assertNoCorvaneWindow(w)
+
+            # Settings that cannot be read: before the run takes the screen.
+            w.import_reg(f"[-{rk.SETTINGS_KEY}]\r\n\r\n[{rk.SETTINGS_KEY}]\r\n"
+                         '"EnableMouse"=dword:00000001\r\n"Count"="3"\r\n\r\n')
+            failed_run("Invalid data type for 'Count'", main_shown=True)
+
+            # A host without the add-in list.
+            standin.install_standin(w, NoCOMAddIns=1)
+            standin.register_recording_addin(w)
+            host = standin.start_standin(w)
+            rk.write_settings(w, [(deck, 1)], mouse=True)
+            failed_run("Method 'COMAddIns' not supported by automation object.", main_shown=True)
+            standin.quit_standin(w)
+            self.assertTrue(rk.ended(host, 20))
+
+            # The add-in raising an error in BeginScreenSaver: reported, the run still ends by
+            # input, and the session is still ended and left.
+            standin.set_knobs(w, "Standin", NoCOMAddIns=0)
+            standin.set_knobs(w, "RecordingAddin", FailMember="BeginScreenSaver",
+                              FailDescription="Slide show refused")
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            failed_run("Slide show refused.", main_shown=False)
+            members = [c.member for c in driver_calls(journal) if c.member.startswith("Addin.")]
+            self.assertEqual(members, ADDIN_MEMBERS_AT_START + [
+                "Addin.AddScreenSaver", "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
+                "Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"])
+
+
+if __name__ == "__main__":
+    unittest.main()
