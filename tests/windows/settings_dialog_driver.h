@@ -177,7 +177,7 @@ inline HWND WaitForWindow(const std::wstring& title) {
 class ModalDriver {
 public:
     explicit ModalDriver(std::function<void()> work)
-        : testThread_(::GetCurrentThreadId()), thread_([this, work] {
+        : thread_([this, work] {
               work();
               finished_ = true;
           }) {}
@@ -191,10 +191,8 @@ public:
     // Call on the test's thread after the modal loop returned.
     bool Finished() const { return finished_; }
     static void Abort(DWORD testThread) { ::PostThreadMessageW(testThread, WM_QUIT, 99, 0); }
-    DWORD TestThread() const { return testThread_; }
 
 private:
-    DWORD testThread_;
     std::atomic<bool> finished_{false};
     std::thread thread_;
 };

@@ -215,25 +215,6 @@ TEST_F(ConfigureDialog, OneRowPerMonitorAndTheMonitorSentence) {
     EXPECT_TRUE(Errors().empty());
 }
 
-TEST_F(ConfigureDialog, NotesTextIsFiveLinesWithTheThirdEmpty) {
-    Open();
-    HWND help = FindControlStartingWith(Form(), L"Static", L"Notes:");
-    ASSERT_TRUE(help);
-    std::wstring text = TextOf(help);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], L"Notes:");
-    EXPECT_TRUE(lines[2].empty());
-    EXPECT_EQ(lines[3], L"Keyboard/mouse interactions:");
-    EXPECT_EQ(text.find(L'\n', 0), text.find(L"\r\n") + 1) << "bare line feeds";
-    EXPECT_NE(lines[4].back(), L'\n');
-    EXPECT_TRUE(lines[4].ends_with(L"terminates the screen saver."));
-}
-
 TEST_F(ConfigureDialog, ControlsSitAtTheDesignScaledToTheWindowsDpi) {
     Open();
     const UINT dpi = ::GetDpiForWindow(Form());
@@ -340,18 +321,22 @@ TEST_F(ConfigureDialog, TabRunsThroughTheRowsThenTheBoxesAndButtons) {
 }
 
 TEST_F(ConfigureDialog, BadRowsColourOnlyTheirLabelAndDisableOK) {
-    if (SystemMonitorCount() < 2)
-        GTEST_SKIP() << "needs two monitors (the scenario runs it with four)";
     Open();
     TypeInto(Edits()[0], folder_ + L"missing.ppt");
     EXPECT_FALSE(OKEnabled());
     EXPECT_EQ(LabelShade(0), Shade::Marked);
-    EXPECT_EQ(LabelShade(1), Shade::Normal);
-
-    // A folder is not a presentation.
+    // A folder is not a presentation; Enter does nothing while OK is unavailable.
     TypeInto(Edits()[0], subfolder_);
     EXPECT_FALSE(OKEnabled());
     EXPECT_EQ(LabelShade(0), Shade::Marked);
+    Press(VK_RETURN);
+    EXPECT_TRUE(form_->IsOpen());
+    EXPECT_FALSE(GetDword(kProduct, L"Count"));
+    TypeInto(Edits()[0], L"\t" + fileB_ + L"  ");
+    EXPECT_TRUE(OKEnabled());
+    EXPECT_EQ(LabelShade(0), Shade::Normal);
+    if (Edits().size() < 2)
+        return; // the scenario runs the rest with four monitors
 
     // The same file twice: only the upper row is marked. Case differs: not the same.
     TypeInto(Edits()[0], L"  " + fileA_ + L" ");
@@ -376,20 +361,6 @@ TEST_F(ConfigureDialog, BadRowsColourOnlyTheirLabelAndDisableOK) {
     // The idle check settles: it leaves nothing in the queue that would run it again.
     Settle();
     EXPECT_EQ(HIWORD(::GetQueueStatus(QS_ALLINPUT)), 0u);
-}
-
-TEST_F(ConfigureDialog, ABadFirstRowColoursItsLabelAndDisablesOK) {
-    Open();
-    TypeInto(Edits()[0], subfolder_);
-    EXPECT_FALSE(OKEnabled());
-    EXPECT_EQ(LabelShade(0), Shade::Marked);
-    // Enter in a row does nothing while OK is unavailable.
-    Press(VK_RETURN);
-    EXPECT_TRUE(form_->IsOpen());
-    EXPECT_FALSE(GetDword(kProduct, L"Count"));
-    TypeInto(Edits()[0], L"\t" + fileB_ + L"  ");
-    EXPECT_TRUE(OKEnabled());
-    EXPECT_EQ(LabelShade(0), Shade::Normal);
 }
 
 TEST_F(ConfigureDialog, KeyboardBoxShowsTheHotKeyHintWhileChecked) {
