@@ -5,6 +5,7 @@
 //   chord                               Ctrl+Alt+Esc pressed and released
 //   release                             key-up for the modifiers and Esc (stuck keys)
 //   sleep MS
+//   tick                                "tick <GetTickCount>"
 //   atom NAME                           "atom <value>" (0 when absent)
 //   purge NAME                          deletes every reference on the global atom
 //   hotkey                              "hotkey free|taken" for Ctrl+Alt+Esc
@@ -17,9 +18,17 @@
 //   extent TEXT                         "extent W H" of TEXT in "MS Sans Serif" 8 pt
 //   dialog TITLE                        texts of the message box titled TITLE: "text <...>"
 //   press-ok TITLE                      clicks the OK button of that message box
+//   bare PATH                           the run's automation calls without Corvane (attach to
+//                                       the host, find the add-in, a one-entry session, begin,
+//                                       end): the benchmarks' yardstick; "bare ok" or "bare <hr>"
+#include "common/win/com_error.h"
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
+#include <oleauto.h>
 
 #include <cstdio>
+#include <span>
 #include <cwchar>
 #include <string>
 
@@ -65,6 +74,92 @@ HWND FindMessageBox(const wchar_t* title) {
     return ::FindWindowW(L"#32770", title);
 }
 
+using kestova::win::ComPtr;
+using kestova::win::UniqueBstr;
+using kestova::win::UniqueVariant;
+
+// One late-bound call; by-reference arguments as Corvane sends them.
+HRESULT Call(IDispatch* object, const wchar_t* member, WORD flags, std::span<VARIANT> arguments,
+             VARIANT* result = nullptr) {
+    return kestova::win::InvokeByName(object, member, flags, arguments, result);
+}
+
+ComPtr<IDispatch> ReadObject(IDispatch* object, const wchar_t* member,
+                             VARIANT* argument = nullptr) {
+    UniqueVariant result;
+    const WORD flags = argument ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    if (FAILED(Call(object, member, flags,
+                    argument ? std::span<VARIANT>(argument, 1) : std::span<VARIANT>(),
+                    result.get())) ||
+        result.type() != VT_DISPATCH)
+        return nullptr;
+    return ComPtr<IDispatch>(result->pdispVal);
+}
+
+HRESULT BareSession(const std::wstring& path) {
+    CLSID clsid{};
+    HRESULT hr = ::CLSIDFromProgID(L"PowerPoint.Application", &clsid);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IUnknown> running;
+    ComPtr<IDispatch> app;
+    if (SUCCEEDED(::GetActiveObject(clsid, nullptr, &running)))
+        running.As(&app);
+    if (!app &&
+        FAILED(hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&app))))
+        return hr;
+    ComPtr<IDispatch> addIns = ReadObject(app.Get(), L"COMAddIns");
+    UniqueVariant count;
+    if (!addIns || FAILED(hr = Call(addIns.Get(), L"Count", DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                    {}, count.get())))
+        return FAILED(hr) ? hr : E_FAIL;
+    VARIANT position{};
+    position.vt = VT_I4;
+    position.lVal = 1;
+    ComPtr<IDispatch> entry =
+        ReadObject(ReadObject(app.Get(), L"COMAddIns").Get(), L"Item", &position);
+    UniqueVariant description;
+    if (!entry || FAILED(hr = Call(entry.Get(), L"Description",
+                                   DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, description.get())))
+        return FAILED(hr) ? hr : E_FAIL;
+    entry = ReadObject(ReadObject(app.Get(), L"COMAddIns").Get(), L"Item", &position);
+    ComPtr<IDispatch> addIn = entry ? ReadObject(entry.Get(), L"Object") : nullptr;
+    if (!addIn)
+        return E_FAIL;
+
+    LONG processId = 0, one = 1, index = 1, monitor = 1;
+    UniqueBstr name(path.c_str());
+    BSTR nameValue = name.get();
+    VARIANT byRef[3]{};
+    byRef[0].vt = VT_BYREF | VT_I4;
+    byRef[0].plVal = &processId;
+    if (FAILED(hr = Call(addIn.Get(), L"GetProcessId", DISPATCH_METHOD, {byRef, 1})))
+        return hr;
+    kestova::win::UniqueHandle process(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));
+    UniqueVariant ready;
+    if (FAILED(hr = Call(addIn.Get(), L"IsCOMAddInInitialized", DISPATCH_METHOD, {}, ready.get())))
+        return hr;
+    byRef[0].plVal = &one;
+    if (FAILED(hr =
+                   Call(addIn.Get(), L"InitializeScreenSaverSession", DISPATCH_METHOD, {byRef, 1})))
+        return hr;
+    byRef[0].plVal = &index;
+    byRef[1].vt = VT_BYREF | VT_BSTR;
+    byRef[1].pbstrVal = &nameValue;
+    byRef[2].vt = VT_BYREF | VT_I4;
+    byRef[2].plVal = &monitor;
+    if (FAILED(hr = Call(addIn.Get(), L"AddScreenSaver", DISPATCH_METHOD, {byRef, 3})))
+        return hr;
+    name.release();
+    name.reset(nameValue);
+    for (const wchar_t* member :
+         {L"PrepareScreenSaver", L"BeginScreenSaver", L"EndScreenSaver", L"ExitScreenSaverSession"})
+        if (FAILED(hr = Call(addIn.Get(), member, DISPATCH_METHOD, {})))
+            return hr;
+    return S_OK;
+}
+
 BOOL CALLBACK PrintStatic(HWND child, LPARAM) {
     wchar_t className[64]{};
     ::GetClassNameW(child, className, 64);
@@ -106,6 +201,8 @@ int wmain(int argc, wchar_t** argv) {
             for (WORD vk : {VK_ESCAPE, VK_MENU, VK_CONTROL, VK_SHIFT, VK_LMENU, VK_LCONTROL,
                             VK_LSHIFT, VK_RMENU, VK_RCONTROL, VK_RSHIFT})
                 Key(vk, true);
+        } else if (command == L"tick") {
+            Print(L"tick " + std::to_wstring(::GetTickCount()));
         } else if (command == L"sleep") {
             ::Sleep(static_cast<DWORD>(number()));
         } else if (command == L"atom") {
@@ -189,6 +286,13 @@ int wmain(int argc, wchar_t** argv) {
             if (HWND box = FindMessageBox(title.c_str()))
                 ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                                reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        } else if (command == L"bare") {
+            const std::wstring path = next();
+            kestova::win::ComApartment apartment;
+            const HRESULT hr = BareSession(path);
+            wchar_t code[16];
+            std::swprintf(code, 16, L"%08lx", static_cast<unsigned long>(hr));
+            Print(SUCCEEDED(hr) ? std::wstring(L"bare ok") : L"bare " + std::wstring(code));
         } else {
             Print(L"unknown " + command);
             return 2;
