@@ -136,7 +136,6 @@ INT_PTR TAboutForm::ShowModal() {
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::SetForegroundWindow(window_);
     RunModal(window_, [this] { return closed_ || !window_; });
-    RemoveDialogWindow(window_);
     if (window_)
         ::DestroyWindow(window_);
     return modalResult_;
@@ -199,6 +198,9 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_CLOSE:
         CloseWith(IDCANCEL);
         return true;
+    case WM_DESTROY:
+        RemoveDialogWindow(window_);
+        return false;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         LayOut();

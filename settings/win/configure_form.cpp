@@ -179,13 +179,17 @@ std::unique_ptr<TConfigureForm> TConfigureForm::Create(HINSTANCE instance) {
         return nullptr;
     }
     form->dpi_ = win::WindowDpi(window);
+    bool built = false;
     win::RunHandler([&] {
         form->CreateControls();
         form->LayOut();
         win::CentreOnPrimaryMonitor(
             window, win::WindowSizeForClient(window, kClientWidth, kClientHeight, form->dpi_));
+        built = true;
     });
-    win::RunHandler([&] { form->FormCreate(); });
+    // Without its controls the window is still shown, so that it can be closed; it offers no OK.
+    if (built)
+        win::RunHandler([&] { form->FormCreate(); });
     win::AddDialogWindow(window);
     TConfigureForm* self = form.get();
     win::SetIdleHandler([self] { self->ValidateRows(); });
