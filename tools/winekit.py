@@ -296,7 +296,8 @@ class WineSession:
 
     def screenshot(self, path: str | Path | None = None) -> "Image":
         """The whole X screen; saved as PNG when a path is given."""
-        raw = subprocess.run(["import", "-display", self.xvfb.display, "-window", "root", "ppm:-"],
+        raw = subprocess.run(["import", "-display", self.xvfb.display, "-window", "root", "-depth", "8",
+                              "ppm:-"],
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
                              timeout=60).stdout
         image = Image.from_ppm(raw)
@@ -352,8 +353,11 @@ class Image:
             pos = end
         if fields[0] != b"P6":
             raise ValueError("not a binary PPM")
-        width, height = int(fields[1]), int(fields[2])
-        return cls(width, height, raw[pos + 1:pos + 1 + width * height * 3])
+        width, height, maxval = int(fields[1]), int(fields[2]), int(fields[3])
+        body = raw[pos + 1:]
+        if maxval > 255:  # 16-bit samples, big-endian: keep the high byte
+            body = body[0:width * height * 6:2]
+        return cls(width, height, body[:width * height * 3])
 
     def pixel(self, x: int, y: int) -> tuple[int, int, int]:
         i = (y * self.width + x) * 3
