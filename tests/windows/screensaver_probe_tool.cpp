@@ -9,7 +9,8 @@
 //   atom NAME                           "atom <value>" (0 when absent)
 //   purge NAME                          deletes every reference on the global atom
 //   hotkey                              "hotkey free|taken" for Ctrl+Alt+Esc
-//   watch NAME MS                       polls until atom NAME is gone and Ctrl+Alt+Esc is free:
+//   watch NAME MS                       "watching" when atom NAME and Ctrl+Alt+Esc are both in
+//                                       place, then polls until both are gone:
 //                                       "gone <tick atom last seen> <tick hot key last
 //                                       taken>" or "timeout"
 //   swallowed MS                        presses F24 until a key press is no longer swallowed by
@@ -225,6 +226,8 @@ int wmain(int argc, wchar_t** argv) {
             const DWORD start = ::GetTickCount();
             DWORD atomSeen = 0, hotKeySeen = 0;
             bool atomGone = false, hotKeyGone = false;
+            if (::GlobalFindAtomW(name.c_str()) && !HotKeyFree())
+                Print(L"watching"); // both seen in place: the caller may now end the run
             while ((!atomGone || !hotKeyGone) && ::GetTickCount() - start < limit) {
                 const DWORD now = ::GetTickCount();
                 if (!atomGone) {
