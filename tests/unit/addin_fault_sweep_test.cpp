@@ -46,7 +46,7 @@ std::vector<std::string> CallsOfACleanSession() {
 
 } // namespace
 
-TEST(FaultSweep, EveryCallFailingOrThrowingLeavesNothingBehind) {
+TEST(AddinFaultSweep, EveryCallFailingOrThrowingLeavesNothingBehind) {
     std::vector<std::string> calls = CallsOfACleanSession();
     ASSERT_GE(calls.size(), 20u);
     for (const std::string& call : calls) {
@@ -79,7 +79,7 @@ TEST(FaultSweep, EveryCallFailingOrThrowingLeavesNothingBehind) {
     }
 }
 
-TEST(FaultSweep, FaultsOnLaterCallsOfTheSameKindSkipOnlyThatStep) {
+TEST(AddinFaultSweep, FaultsOnLaterCallsOfTheSameKindSkipOnlyThatStep) {
     // The second presentation's window refuses its placement; the first is placed in full.
     Journal journal;
     journal.faultCall = "SetWindowPlacement Left";

@@ -7,7 +7,7 @@
 using namespace kestova::addin;
 using namespace kestova::addin::testing;
 
-TEST(LeadingVersionNumber, ReadsTheNumberAtTheStart) {
+TEST(AddinVersionNumber, ReadsTheNumberAtTheStart) {
     EXPECT_EQ(LeadingVersionNumber(L"12.0"), 12.0);
     EXPECT_EQ(LeadingVersionNumber(L"9.0"), 9.0);
     EXPECT_EQ(LeadingVersionNumber(L"  \t16.0"), 16.0);
@@ -17,7 +17,7 @@ TEST(LeadingVersionNumber, ReadsTheNumberAtTheStart) {
     EXPECT_EQ(LeadingVersionNumber(L".5"), 0.5);
 }
 
-TEST(LeadingVersionNumber, NoneWithoutLeadingDigits) {
+TEST(AddinVersionNumber, NoneWithoutLeadingDigits) {
     EXPECT_FALSE(LeadingVersionNumber(L""));
     EXPECT_FALSE(LeadingVersionNumber(L"   "));
     EXPECT_FALSE(LeadingVersionNumber(L"v12.0"));
@@ -25,7 +25,7 @@ TEST(LeadingVersionNumber, NoneWithoutLeadingDigits) {
     EXPECT_FALSE(LeadingVersionNumber(L"-12.0"));
 }
 
-class HostVersionCheck : public ::testing::Test {
+class AddinHostVersionCheck : public ::testing::Test {
 protected:
     Journal journal;
     FakeHost host{journal};
@@ -34,7 +34,7 @@ protected:
     MainModule module{host, windows, desktop};
 };
 
-TEST_F(HostVersionCheck, NineAndLaterPassWithoutNotice) {
+TEST_F(AddinHostVersionCheck, NineAndLaterPassWithoutNotice) {
     // Compared as numbers: "12.0" and "16.0" sort before "9.0" as text.
     for (const wchar_t* version : {L"9.0", L"10.0", L"12.0", L"16.0"}) {
         host.version = version;
@@ -44,7 +44,7 @@ TEST_F(HostVersionCheck, NineAndLaterPassWithoutNotice) {
     EXPECT_EQ(Of(module.HostPPTApp()), &host.app);
 }
 
-TEST_F(HostVersionCheck, OlderOrUnreadableVersionShowsTheNoticeOnce) {
+TEST_F(AddinHostVersionCheck, OlderOrUnreadableVersionShowsTheNoticeOnce) {
     host.version = L"8.0";
     EXPECT_FALSE(module.CheckHostVersion(host.App()));
     EXPECT_EQ(desktop.notices, 1);
@@ -61,7 +61,7 @@ TEST_F(HostVersionCheck, OlderOrUnreadableVersionShowsTheNoticeOnce) {
     EXPECT_EQ(Of(module.HostPPTApp()), &host.app);
 }
 
-TEST_F(HostVersionCheck, NoHostMeansNoticeAndNoHost) {
+TEST_F(AddinHostVersionCheck, NoHostMeansNoticeAndNoHost) {
     EXPECT_FALSE(module.CheckHostVersion(nullptr));
     EXPECT_EQ(desktop.notices, 1);
     EXPECT_FALSE(module.HostPPTApp());

@@ -6,7 +6,7 @@
 using namespace kestova::addin;
 using namespace kestova::addin::testing;
 
-class SessionService : public ::testing::Test {
+class AddinSessionService : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(module.CheckHostVersion(host.App())); }
 
@@ -26,7 +26,7 @@ protected:
     MainModule module{host, windows, desktop};
 };
 
-TEST_F(SessionService, OpenPresentationWithExactPathIsTakenAsItIs) {
+TEST_F(AddinSessionService, OpenPresentationWithExactPathIsTakenAsItIs) {
     FakeObject* open = host.AddOpen(L"C:\\Shows\\Intro.pptx");
     host.openable.insert(L"C:\\shows\\intro.pptx");
     Fill({{L"C:\\Shows\\Intro.pptx", 1}, {L"C:\\shows\\intro.pptx", 2}});
@@ -40,7 +40,7 @@ TEST_F(SessionService, OpenPresentationWithExactPathIsTakenAsItIs) {
               std::vector<std::string>{"OpenPresentation C:\\shows\\intro.pptx"});
 }
 
-TEST_F(SessionService, TwoEntriesWithOnePathShareOnePresentation) {
+TEST_F(AddinSessionService, TwoEntriesWithOnePathShareOnePresentation) {
     host.openable.insert(L"C:\\a.pptx");
     Fill({{L"C:\\a.pptx", 1}, {L"C:\\a.pptx", 2}});
     EXPECT_EQ(module.PrepareScreenSaver(), L"");
@@ -51,7 +51,7 @@ TEST_F(SessionService, TwoEntriesWithOnePathShareOnePresentation) {
     EXPECT_EQ(host.open.size(), 1u);
 }
 
-TEST_F(SessionService, PrepareStopsAtTheFirstEntryThatCannotBeOpened) {
+TEST_F(AddinSessionService, PrepareStopsAtTheFirstEntryThatCannotBeOpened) {
     host.openable.insert(L"C:\\a.pptx");
     host.openable.insert(L"C:\\d.pptx");
     Fill({{L"C:\\a.pptx", 1},
@@ -65,13 +65,13 @@ TEST_F(SessionService, PrepareStopsAtTheFirstEntryThatCannotBeOpened) {
     EXPECT_TRUE(journal.Only({"OpenPresentation"}).size() == 2u);
 }
 
-TEST_F(SessionService, EmptyPathFailsWithTheSuccessValue) {
+TEST_F(AddinSessionService, EmptyPathFailsWithTheSuccessValue) {
     Fill({{L"", 1}});
     EXPECT_EQ(module.PrepareScreenSaver(), L"");
     EXPECT_EQ(PresentationOf(1), nullptr);
 }
 
-TEST_F(SessionService, UnreadableFullNameDoesNotMatch) {
+TEST_F(AddinSessionService, UnreadableFullNameDoesNotMatch) {
     host.AddOpen(L"C:\\a.pptx");
     host.openable.insert(L"C:\\a.pptx");
     journal.faultCall = "FullName";
@@ -80,7 +80,7 @@ TEST_F(SessionService, UnreadableFullNameDoesNotMatch) {
     EXPECT_EQ(host.open.size(), 2u); // opened a second time
 }
 
-TEST_F(SessionService, AddOutsideTheSessionChangesNothing) {
+TEST_F(AddinSessionService, AddOutsideTheSessionChangesNothing) {
     module.AddScreenSaver(1, L"C:\\early.pptx", 1); // before any session
     EXPECT_EQ(module.CurrentSession().Count, 0);
     Fill({{L"C:\\a.pptx", 1}});
@@ -98,7 +98,7 @@ TEST_F(SessionService, AddOutsideTheSessionChangesNothing) {
     EXPECT_TRUE(host.Windows().empty());
 }
 
-TEST_F(SessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
+TEST_F(AddinSessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
     host.openable.insert(L"C:\\a.pptx");
     Fill({{L"C:\\a.pptx", 1}});
     module.PrepareScreenSaver();
@@ -114,7 +114,7 @@ TEST_F(SessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
     EXPECT_EQ(host.open.size(), 1u);
 }
 
-TEST_F(SessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
+TEST_F(AddinSessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
     host.openable.insert(L"C:\\a.pptx");
     host.openable.insert(L"C:\\b.pptx");
     Fill({{L"C:\\a.pptx", 1}, {L"C:\\b.pptx", 2}});
@@ -133,7 +133,7 @@ TEST_F(SessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
     EXPECT_EQ(module.CurrentSession().Entry(1)->ShowWindowHandle, 0);
 }
 
-TEST_F(SessionService, ShouldEndLifecycleAcrossSessions) {
+TEST_F(AddinSessionService, ShouldEndLifecycleAcrossSessions) {
     host.openable.insert(L"C:\\a.pptx");
     EXPECT_FALSE(module.ShouldEndScreenSaver());
     host.EndAnyShow(); // no receiver connected yet: not seen
@@ -161,7 +161,7 @@ TEST_F(SessionService, ShouldEndLifecycleAcrossSessions) {
     EXPECT_TRUE(module.ShouldEndScreenSaver());
 }
 
-TEST_F(SessionService, ShutdownEndsARunningSessionAndReleasesIt) {
+TEST_F(AddinSessionService, ShutdownEndsARunningSessionAndReleasesIt) {
     host.openable.insert(L"C:\\a.pptx");
     Fill({{L"C:\\a.pptx", 1}});
     module.PrepareScreenSaver();
@@ -181,7 +181,7 @@ TEST_F(SessionService, ShutdownEndsARunningSessionAndReleasesIt) {
     EXPECT_EQ(host.app.refs, 0);
 }
 
-TEST_F(SessionService, ShutdownWithoutShowsTouchesNoShowsAndNoLibrarySession) {
+TEST_F(AddinSessionService, ShutdownWithoutShowsTouchesNoShowsAndNoLibrarySession) {
     host.openable.insert(L"C:\\a.pptx");
     Fill({{L"C:\\a.pptx", 1}});
     module.PrepareScreenSaver();

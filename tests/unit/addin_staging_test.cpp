@@ -6,7 +6,7 @@
 using namespace kestova::addin;
 using namespace kestova::addin::testing;
 
-class Staging : public ::testing::Test {
+class AddinStaging : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(module.CheckHostVersion(host.App())); }
 
@@ -34,7 +34,7 @@ protected:
     MainModule module{host, windows, desktop};
 };
 
-TEST_F(Staging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
+TEST_F(AddinStaging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
     Prepare({1});
     module.BeginScreenSaver();
     std::vector<std::string> expected = {"NewEventSink",
@@ -59,7 +59,7 @@ TEST_F(Staging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 1440, 810}));
 }
 
-TEST_F(Staging, PointsAt96And120PixelsPerInch) {
+TEST_F(AddinStaging, PointsAt96And120PixelsPerInch) {
     windows.monitors = {{0, 0, 1280, 1024}, {1920, 0, 1920, 1080}};
     Prepare({2});
     module.BeginScreenSaver();
@@ -77,14 +77,14 @@ TEST_F(Staging, PointsAt96And120PixelsPerInch) {
     EXPECT_EQ(Placement(host.Windows()[2]), (std::vector<float>{1440, 0, 1440, 648}));
 }
 
-TEST_F(Staging, MonitorsLeftOfAndAboveThePrimaryGiveNegativePoints) {
+TEST_F(AddinStaging, MonitorsLeftOfAndAboveThePrimaryGiveNegativePoints) {
     windows.monitors = {{0, 0, 1024, 768}, {-1280, -200, 1280, 1024}};
     Prepare({2});
     module.BeginScreenSaver();
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{-960, -150, 960, 768}));
 }
 
-TEST_F(Staging, MonitorNumberUpToTheCountIsStaged) {
+TEST_F(AddinStaging, MonitorNumberUpToTheCountIsStaged) {
     windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
     Prepare({2, 3, 1});
     module.BeginScreenSaver();
@@ -100,7 +100,7 @@ TEST_F(Staging, MonitorNumberUpToTheCountIsStaged) {
         (std::vector<std::string>{"RunSlideShow C:\\show1.pptx", "RunSlideShow C:\\show3.pptx"}));
 }
 
-TEST_F(Staging, ZeroHandleIsRegisteredButItsShowIsNotExited) {
+TEST_F(AddinStaging, ZeroHandleIsRegisteredButItsShowIsNotExited) {
     windows.zeroHandles = true;
     Prepare({1});
     module.BeginScreenSaver();
@@ -115,7 +115,7 @@ TEST_F(Staging, ZeroHandleIsRegisteredButItsShowIsNotExited) {
     EXPECT_EQ(host.HeldRefs(), 0);
 }
 
-TEST_F(Staging, EndDeregistersThenExitsEachShowAndDisconnectsLast) {
+TEST_F(AddinStaging, EndDeregistersThenExitsEachShowAndDisconnectsLast) {
     windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
     Prepare({1, 2});
     module.BeginScreenSaver();
@@ -133,13 +133,13 @@ TEST_F(Staging, EndDeregistersThenExitsEachShowAndDisconnectsLast) {
     EXPECT_FALSE(module.HasEventSink());
 }
 
-TEST_F(Staging, EndWithoutBeginStillEndsTheLibrarySession) {
+TEST_F(AddinStaging, EndWithoutBeginStillEndsTheLibrarySession) {
     Prepare({1});
     module.EndScreenSaver();
     EXPECT_EQ(journal.calls, std::vector<std::string>{"EndScreenSaverSession"});
 }
 
-TEST_F(Staging, EntriesWithoutPresentationOrStartGetNoShowAndLockIsReleased) {
+TEST_F(AddinStaging, EntriesWithoutPresentationOrStartGetNoShowAndLockIsReleased) {
     Prepare({1, 1});
     module.InitializeScreenSaverSession(3);
     host.openable.insert(L"C:\\late.pptx");
@@ -161,7 +161,7 @@ TEST_F(Staging, EntriesWithoutPresentationOrStartGetNoShowAndLockIsReleased) {
     EXPECT_TRUE(journal.Only({"RegisterSlideShowWindow"}).empty());
 }
 
-TEST_F(Staging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
+TEST_F(AddinStaging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
     desktop.lockedByOther = true;
     Prepare({1});
     module.BeginScreenSaver();
@@ -170,14 +170,14 @@ TEST_F(Staging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
     EXPECT_TRUE(desktop.lockedByOther);
 }
 
-TEST_F(Staging, RefusedPropertyKeepsItsValueAndTheOthersAreSet) {
+TEST_F(AddinStaging, RefusedPropertyKeepsItsValueAndTheOthersAreSet) {
     journal.faultCall = "SetWindowPlacement Top";
     Prepare({1});
     module.BeginScreenSaver();
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, -1, 1440, 810}));
 }
 
-TEST_F(Staging, WithoutTheLibraryNoShowIsStarted) {
+TEST_F(AddinStaging, WithoutTheLibraryNoShowIsStarted) {
     journal.faultCall = "GetMonitorCount";
     Prepare({1});
     module.BeginScreenSaver();
@@ -185,7 +185,7 @@ TEST_F(Staging, WithoutTheLibraryNoShowIsStarted) {
     EXPECT_EQ(Entry(1).ShowWindowHandle, 0);
 }
 
-TEST_F(Staging, UnreadableMonitorOrPixelsLeaveTheShowWhereTheHostPutIt) {
+TEST_F(AddinStaging, UnreadableMonitorOrPixelsLeaveTheShowWhereTheHostPutIt) {
     windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
     Prepare({1, 2});
     journal.faultCall = "GetMonitorInfo 2";

@@ -368,7 +368,7 @@ TEST(AddinConnection, OldHostGetsTheNoticeAndStaysUninitialised) {
     EXPECT_EQ(app.refs, 1);
 }
 
-TEST(HostClassEvents, SlideShowEndSetsShouldEndWhileConnected) {
+TEST(AddinHostClassEvents, SlideShowEndSetsShouldEndWhileConnected) {
     FakeApplication app(L"16.0");
     FakeAddInEntry entry;
     {
@@ -399,7 +399,7 @@ TEST(HostClassEvents, SlideShowEndSetsShouldEndWhileConnected) {
     EXPECT_EQ(app.refs, 1);
 }
 
-TEST(HostClassEvents, HostAppPropertyConnectsAndDisconnects) {
+TEST(AddinHostClassEvents, HostAppPropertyConnectsAndDisconnects) {
     FakeApplication app(L"16.0");
     ComPtr<IDispatch> hostClass;
     ASSERT_EQ(win::HostClass::CreateInstance(IID_IDispatch,
@@ -423,14 +423,14 @@ TEST(HostClassEvents, HostAppPropertyConnectsAndDisconnects) {
     EXPECT_EQ(app.refs, 1);
 }
 
-TEST(VersionNotice, ModalErrorBoxWithTheProductCaption) {
+TEST(AddinVersionNotice, ModalErrorBoxWithTheProductCaption) {
     MessageBoxCloser closer(L"Kestova Screen Saver");
     win::ScreenDesktop desktop;
     desktop.ShowVersionNotice();
     EXPECT_EQ(closer.Text(), L"Kestova Screen Saver requires Microsoft PowerPoint 2000 or later.");
 }
 
-TEST(HostObjects, ObjectResultsAreTakenAsDispatchInEveryForm) {
+TEST(AddinHostObjects, ObjectResultsAreTakenAsDispatchInEveryForm) {
     FakeDispatch object;
     VARIANT unknown{};
     V_VT(&unknown) = VT_UNKNOWN;

@@ -122,7 +122,7 @@ void ExpectTypeLibraryRegistered(RegistrySnapshot& added, const std::wstring& cl
 
 } // namespace
 
-TEST(Registration, Regsvr32WritesTheRecordsAndUnregisteringLeavesNothing) {
+TEST(AddinRegistration, Regsvr32WritesTheRecordsAndUnregisteringLeavesNothing) {
     Hives before;
     ASSERT_EQ(Regsvr32(L""), 0);
     Hives after;
@@ -153,7 +153,7 @@ TEST(Registration, Regsvr32WritesTheRecordsAndUnregisteringLeavesNothing) {
                                              left.begin()->first.end());
 }
 
-TEST(Registration, PerUserInstallWritesTheUsersHiveAndRemovesIt) {
+TEST(AddinRegistration, PerUserInstallWritesTheUsersHiveAndRemovesIt) {
     Hives before;
     ASSERT_EQ(Regsvr32(L"/n /i:user"), 0);
     Hives after;
@@ -180,7 +180,7 @@ TEST(Registration, PerUserInstallWritesTheUsersHiveAndRemovesIt) {
     EXPECT_NE(QueryPathOfRegTypeLib(libid, 1, 0, LANG_NEUTRAL, path.put()), S_OK);
 }
 
-TEST(Registration, VersionResourceMarksTheLibrarySelfRegistering) {
+TEST(AddinRegistration, VersionResourceMarksTheLibrarySelfRegistering) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(DllPath().c_str(), &ignored);
     ASSERT_GT(size, 0u);
@@ -203,7 +203,7 @@ TEST(Registration, VersionResourceMarksTheLibrarySelfRegistering) {
     EXPECT_NE(value(L"OLESelfRegister"), L"<missing>");
 }
 
-TEST(ClassObjects, CountsKeepTheLibraryLoadedWhileNeeded) {
+TEST(AddinClassObjects, CountsKeepTheLibraryLoadedWhileNeeded) {
     kestova::win::ComApartment apartment;
     kestova::win::UniqueModule dll(LoadLibraryExW(DllPath().c_str(), nullptr, 0));
     ASSERT_TRUE(dll);

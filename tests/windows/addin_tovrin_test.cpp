@@ -17,7 +17,7 @@ using HandleFunction = int32_t(WINAPI*)(int32_t);
 using InfoFunction = int32_t(WINAPI*)(int32_t, int32_t*, int32_t*, int32_t*, int32_t*);
 using WindowFunction = int32_t(WINAPI*)(VARIANT);
 
-class TovrinExports : public ::testing::Test {
+class AddinTovrinExports : public ::testing::Test {
 protected:
     void SetUp() override {
         dll_.reset(LoadLibraryExW((BinFolder() + L"Tovrin.dll").c_str(), nullptr, 0));
@@ -45,7 +45,7 @@ public:
 
 } // namespace
 
-TEST_F(TovrinExports, MonitorsNumberedAsTheScreenSaverNumbersThem) {
+TEST_F(AddinTovrinExports, MonitorsNumberedAsTheScreenSaverNumbersThem) {
     auto count = Get<VoidFunction>("GetMonitorCount");
     auto info = Get<InfoFunction>("GetMonitorInfo");
     ASSERT_TRUE(count && info);
@@ -67,7 +67,7 @@ TEST_F(TovrinExports, MonitorsNumberedAsTheScreenSaverNumbersThem) {
     info(1, nullptr, nullptr, nullptr, nullptr);
 }
 
-TEST_F(TovrinExports, WindowHandleFromTheObjectLentByValue) {
+TEST_F(AddinTovrinExports, WindowHandleFromTheObjectLentByValue) {
     auto handle = Get<WindowFunction>("GetSSWHandle");
     ASSERT_TRUE(handle);
     FakeShowWindow window(0x2345);
@@ -86,7 +86,7 @@ TEST_F(TovrinExports, WindowHandleFromTheObjectLentByValue) {
     EXPECT_EQ(handle(empty), 0);
 }
 
-TEST_F(TovrinExports, SessionNotificationsInAnyOrderAreHarmless) {
+TEST_F(AddinTovrinExports, SessionNotificationsInAnyOrderAreHarmless) {
     auto start = Get<VoidFunction>("StartScreenSaverSession");
     auto reg = Get<HandleFunction>("RegisterSlideShowWindow");
     auto dereg = Get<HandleFunction>("DeregisterSlideShowWindow");
@@ -105,7 +105,7 @@ TEST_F(TovrinExports, SessionNotificationsInAnyOrderAreHarmless) {
     end();
 }
 
-class TovrinLoading : public ::testing::Test {
+class AddinTovrinLoading : public ::testing::Test {
 protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH] = {};
@@ -132,7 +132,7 @@ protected:
     wchar_t savedDirectory_[MAX_PATH] = {};
 };
 
-TEST_F(TovrinLoading, ALibraryInTheCurrentFolderIsNeverLoaded) {
+TEST_F(AddinTovrinLoading, ALibraryInTheCurrentFolderIsNeverLoaded) {
     addin::win::TovrinLibrary library(empty_);
     EXPECT_FALSE(library.Module());
     EXPECT_FALSE(library.GetMonitorCount());
@@ -143,7 +143,7 @@ TEST_F(TovrinLoading, ALibraryInTheCurrentFolderIsNeverLoaded) {
     EXPECT_FALSE(GetModuleHandleW((planted_ + L"Tovrin.dll").c_str()));
 }
 
-TEST_F(TovrinLoading, TheLibraryBesideTheAddinIsLoadedByItsFullPath) {
+TEST_F(AddinTovrinLoading, TheLibraryBesideTheAddinIsLoadedByItsFullPath) {
     addin::win::TovrinLibrary library; // this program's folder, where the build puts Tovrin.dll
     HMODULE module = library.Module();
     ASSERT_TRUE(module);
