@@ -178,9 +178,9 @@ HWND TDisplayForm::Create(HWND owner, HINSTANCE instance) noexcept {
     ::SetWindowLongPtrW(form, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
     RECT client{};
     ::GetClientRect(form, &client);
-    ::CreateWindowExW(0, kHelpLabelClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
-                      client.bottom, form, reinterpret_cast<HMENU>(kHelpLabelId), instance,
-                      nullptr);
+    ::CreateWindowExW(
+        0, kHelpLabelClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, form,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHelpLabelId)), instance, nullptr);
     return form;
 }
 

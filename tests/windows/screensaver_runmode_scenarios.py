@@ -156,6 +156,15 @@ class RunModeScenarios(unittest.TestCase):
                 time.sleep(0.3)
                 return proc
 
+            # Requests that are no run end at once, before any window; /c: opens the settings.
+            for args in (["/p", "12345"], ["/c"], ["/S:1"], ["s"], ["-"]):
+                self.assertEqual(w.run([w.exe(rk.CORVANE), *args], timeout=30).returncode, 0)
+            proc = rk.start(w, "-C:0")
+            self.assertTrue(w.wait_for(lambda: rk.windows(w, "KestovaConfigureForm"), timeout=20))
+            self.assertIsNone(rk.main_window(w))
+            proc.kill()
+            proc.wait(10)
+
             proc = run(False, False)
             self.assertFalse(rk.hot_key_taken(w))
             rk.probe(w, "keydown", rk.VK_F24)
