@@ -1,0 +1,368 @@
+"""The whole product under Wine: Corvane.scr /s, the real Paxendo.dll (registered by regsvr32 from
+the install folder, Tovrin.dll beside it) inside the stand-in host, sample presentations, settings
+as the dialog writes them. Simulated layouts of 1, 2 and 3 monitors at 96 and 120 dpi.
+
+Each scenario is one Wine session (about ten seconds to set up), so related checks share one:
+placement and message windows on every layout, one or two ways of ending per session, and all the
+failure displays in one session.
+"""
+
+import os
+import signal
+import time
+import unittest
+
+import e2e_kit as k
+import standin
+import winekit
+
+VK_ESCAPE = 0x1B
+VK_F24 = 0x87
+
+# Show colours: each presentation fills its window with its own, so a screenshot tells them apart.
+AZURE = 0x1E64C8
+CORAL = 0xE0603A
+OLIVE = 0x6A8A22
+
+
+def rgb(colour: int) -> tuple[int, int, int]:
+    return (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF
+
+
+def points(pixels: int, dpi: int) -> float:
+    return pixels * 72 / dpi
+
+
+class Run:
+    """One Corvane.scr /s run and the journal lines that belong to it."""
+
+    def __init__(self, w, journal):
+        self.w, self.journal = w, journal
+        self.mark = len(journal.entries())
+        self.show_mark = len(journal.shows())
+        k.reset_input(w)
+        self.proc = k.start(w)
+        self.started = time.monotonic()
+
+    def entries(self):
+        return self.journal.entries()[self.mark:]
+
+    def calls(self, member=None):
+        return [e for e in self.entries() if e.kind == "call" and
+                (member is None or e.member == member)]
+
+    def shows(self):
+        return self.journal.shows()[self.show_mark:]
+
+    def wait_for_shows(self, count):
+        return k.wait_for_shows(self.journal, count, after=self.show_mark)
+
+    def wait_started(self, timeout=20):
+        """The main window exists (message-only runs begin nothing the journal would show)."""
+        return self.w.wait_for(lambda: any(x.class_name == "TMainForm"
+                                           for x in k.corvane_windows(self.w)),
+                               timeout=timeout, interval=0.1)
+
+
+class SystemScenarios(unittest.TestCase):
+
+    # -----------------------------------------------------------------------------------------
+    # What a screen looks like
+
+    def assertShowOver(self, w, run, shot, name, monitor, colour):
+        """The show of `name` lies exactly over product monitor `monitor`: window rectangle,
+        the points the add-in gave the host at the screen's DPI, and the pixels on screen."""
+        expected = w.monitor_numbered(monitor)
+        windows = [x for x in k.show_windows(w) if x.title.endswith(" - " + name)]
+        self.assertEqual(len(windows), 1, f"show windows of {name}: {windows}")
+        self.assertEqual(windows[0].rect, expected, name)
+        self.assertTrue(windows[0].topmost, name)
+        placed = [e for e in run.entries() if e.kind == "place" and e.fields[0] == name]
+        self.assertTrue(placed, f"{name} was never placed")
+        got = [float(v) for v in placed[-1].fields[1].split(",")]
+        want = [points(expected.left, w.dpi), points(expected.top, w.dpi),
+                points(expected.width, w.dpi), points(expected.height, w.dpi)]
+        for g, e in zip(got, want):
+            self.assertAlmostEqual(g, e, places=2, msg=f"{name} points {got} != {want}")
+        self.assertEqual(k.colour_box(shot, rgb(colour)), k.to_x_rect(w, expected),
+                         f"{name}'s pixels on screen")
+
+    def assertMessageWindow(self, w, shot, labels, monitor, text):
+        """A black topmost window covers `monitor`; its centred yellow text is `text` ('' none)."""
+        expected = w.monitor_numbered(monitor)
+        self.assertIn(expected, labels, f"no message window on monitor {monitor}: {labels}")
+        self.assertEqual(labels[expected], text, f"monitor {monitor}")
+        forms = [x for x in k.display_forms(w) if x.rect == expected]
+        self.assertTrue(forms and forms[0].topmost, f"monitor {monitor} window not topmost")
+        area = k.to_x_rect(w, expected)
+        self.assertGreater(shot.share(area, winekit.is_black), 0.97, f"monitor {monitor} black")
+        box = shot.bounding_box(area, winekit.is_yellow)
+        if not text:
+            self.assertIsNone(box, f"monitor {monitor} should have no text")
+            return
+        self.assertIsNotNone(box, f"monitor {monitor}: no yellow text")
+        self.assertLessEqual(abs((box.left + box.right) / 2 - (area.left + area.right) / 2), 3)
+        self.assertLessEqual(abs((box.top + box.bottom) / 2 - (area.top + area.bottom) / 2), 4)
+        self.assertLess(box.height, 24, "one line")
+
+    # -----------------------------------------------------------------------------------------
+    # What the end of a run leaves
+
+    def assertEndedEverything(self, w, run, exited=(), user_ended=None, still_open=(),
+                              timeout=10):
+        """Corvane gone with no window left; the shows it began were exited by the add-in (those
+        in user_ended ended by themselves, with that reason); the add-in's session is empty; the
+        presentations stay open; nobody asked the host to quit."""
+        user_ended = user_ended or {}
+        self.assertTrue(k.ended(run.proc, timeout), "Corvane did not end")
+        self.assertEqual(k.corvane_windows(w), [], "Corvane windows left")
+        ends = {}
+        for name, event, reason in run.shows():
+            if event == "end":
+                ends.setdefault(name, reason)
+        want = dict({name: "exit" for name in exited}, **user_ended)
+        self.assertEqual(ends, want, "how each show ended")
+        self.assertEqual(k.show_windows(w), [], "show windows left")
+        self.assertNoQuit(run.entries())
+
+        # A forgotten session opens and starts nothing when it is prepared and begun again.
+        mark = len(run.journal.entries())
+        self.assertEqual(k.client(w, "leftover"), ["prepare "])
+        touched = [e.member for e in run.journal.entries()[mark:] if e.kind == "call" and
+                   e.member.split(".")[0] in ("Presentations", "Presentation", "SlideShowSettings",
+                                              "SlideShowWindow", "SlideShowView")]
+        self.assertEqual(touched, [], "the add-in still held a session")
+
+        opened = k.open_presentations(w)
+        self.assertIsNotNone(opened, "the host no longer answers")
+        for path in still_open:
+            self.assertIn(path, opened)
+
+    def assertNoQuit(self, entries):
+        host = [e.fields[0] for e in entries if e.kind == "host"]
+        self.assertNotIn("quit", host, "the host was asked to quit")
+        self.assertNotIn("exit", host, "the host exited")
+
+    # -----------------------------------------------------------------------------------------
+
+    def test_one_monitor_key_end_then_second_run_reuses_and_user_ends_show(self):
+        with winekit.WineSession("e2e-one-96", monitors=1) as w:
+            k.install(w)
+            deck = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            journal = standin.Journal(w)
+            # One monitor fills the screen: every new window is under the pointer, so mouse
+            # interaction stays on and the keyboard ends the run.
+            k.write_settings(w, [(deck, 1)], keyboard=False, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(1)
+            self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["embedding"],
+                             "Corvane starts the host when none runs")
+            self.assertEqual(len(run.calls("Presentations.Open")), 1)
+            time.sleep(0.5)
+            shot = k.screenshot(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertEqual(k.message_labels(w), {})
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
+
+            # The same host again: the open presentation is found by its full name, not opened
+            # a second time. Keyboard interaction on: Esc in the show ends that show, which ends
+            # the run at the next poll.
+            k.write_settings(w, [(deck, 1)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(1)
+            self.assertEqual(run.calls("Presentations.Open"), [])
+            self.assertIn(deck, [c.result.partition(":")[2]
+                                 for c in run.calls("Presentation.FullName")])
+            self.assertEqual(len(journal.events("host")), 2, "one host start, ready")
+            time.sleep(0.3)
+            window = k.show_windows(w)[0]
+            self.assertEqual(k.client(w, "activate", f"{window.hwnd:X}"), ["foreground"])
+            k.probe(w, "key", VK_ESCAPE)
+            self.assertEndedEverything(w, run, user_ended={"Harbour.pptx": "escape"},
+                                       still_open=[deck])
+
+    def test_two_monitors_120dpi_show_reaching_its_end_and_mouse_end(self):
+        with winekit.WineSession("e2e-two-120", monitors=2, dpi=120) as w:
+            k.install(w)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            # Not looped: five slides, then the show ends by itself.
+            short = standin.write_presentation(w, "Short.pptx", slides=5, loop=False,
+                                               advance_ms=1000, color=CORAL)[1]
+            journal = standin.Journal(w)
+
+            # A show reaching its end ends the whole run, and the other show is exited. With
+            # both interactions on, nothing else could have ended it.
+            k.write_settings(w, [(harbour, 1), (short, 2)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            time.sleep(0.3)
+            shot = k.screenshot(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertShowOver(w, run, shot, "Short.pptx", 2, CORAL)
+            self.assertEqual(k.message_labels(w), {})
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
+                                       user_ended={"Short.pptx": "finished"},
+                                       still_open=[harbour, short], timeout=15)
+
+            # Mouse interaction off: a one-pixel move ends the run. A show window passes over
+            # the whole right of the screen while it is placed, so monitor 2 gets no show here
+            # (a plain black window, its entry names nothing) and the pointer waits below it.
+            k.park_pointer(w, 1800, 900)
+            k.write_settings(w, [(harbour, 1), ("", 2)], keyboard=True, mouse=False)
+            run = Run(w, journal)
+            run.wait_for_shows(1)
+            self.assertEqual(run.calls("Presentations.Open"), [])
+            time.sleep(0.3)
+            shot = k.screenshot(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertMessageWindow(w, shot, k.message_labels(w), 2, "")
+            self.assertFalse(k.ended(run.proc, 1.0), "ended before any input")
+            k.probe(w, "move", 1, 0)
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
+                                       still_open=[harbour, short])
+
+    def test_three_monitors_96dpi_missing_file_text_and_hot_key_end(self):
+        with winekit.WineSession("e2e-three-96", monitors=3) as w:
+            k.install(w)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            meadow = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
+            missing = r"C:\presentations\Quarterly & final.pptx"
+            journal = standin.Journal(w)
+            k.park_pointer(w, 100, 900)
+            k.write_settings(w, [(harbour, 1), (missing, 2), (meadow, 3)], keyboard=True,
+                             mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            time.sleep(0.5)
+            shot = k.screenshot(w, winekit.BUILD / "wine" / "e2e-three-96.png")
+            labels = k.message_labels(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertShowOver(w, run, shot, "Meadow.pptx", 3, OLIVE)
+            self.assertMessageWindow(w, shot, labels, 2, k.file_not_found(missing))
+            self.assertEqual(len(labels), 1)
+            self.assertEqual(w.monitor_numbered(2).left, -1024, "left of the primary")
+
+            self.assertFalse(k.ended(run.proc, 0.5))
+            k.probe(w, "chord")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
+            self.assertEqual(k.probe(w, "atom", k.ATOM), ["atom 0"])
+            self.assertEqual(k.probe(w, "hotkey"), ["hotkey free"])
+
+    def test_three_monitors_120dpi_show_left_of_primary_and_host_killed(self):
+        with winekit.WineSession("e2e-three-120", monitors=3, dpi=120) as w:
+            k.install(w)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            coral = standin.write_presentation(w, "Reef.pptx", color=CORAL)[1]
+            host = standin.start_standin(w)  # a host already running: Corvane attaches to it
+            journal = standin.Journal(w)
+            k.park_pointer(w, 100, 900)
+            # Monitor 1's entry names nothing: a plain black window, no text.
+            k.write_settings(w, [("", 1), (harbour, 2), (coral, 3)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            time.sleep(0.5)
+            shot = k.screenshot(w, winekit.BUILD / "wine" / "e2e-three-120.png")
+            labels = k.message_labels(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 2, AZURE)
+            self.assertShowOver(w, run, shot, "Reef.pptx", 3, CORAL)
+            self.assertMessageWindow(w, shot, labels, 1, "")
+            self.assertEqual(len(labels), 1)
+            self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["direct"])
+
+            # The host dies: the next poll of its process ends the run.
+            self.assertFalse(k.ended(run.proc, 0.5))
+            os.killpg(host.pid, signal.SIGKILL)
+            killed = time.monotonic()
+            self.assertTrue(k.ended(run.proc, 10), "Corvane outlived the host")
+            self.assertLess(time.monotonic() - killed, 3.5)
+            self.assertEqual(k.corvane_windows(w), [])
+            self.assertEqual(k.show_windows(w), [])
+            self.assertEqual([s for s in run.shows() if s[1] == "end"], [],
+                             "nothing exited a show of a dead host")
+
+    def test_failure_displays(self):
+        with winekit.WineSession("e2e-failures", monitors=2) as w:
+            k.install(w, host=False, addin=False)
+            deck = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            second = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
+            missing = r"C:\presentations\gone.pptx"
+            k.park_pointer(w, 1800, 900)
+
+            def failed_run(entries, texts, journal=None):
+                k.write_settings(w, entries, keyboard=False, mouse=True)
+                run = Run(w, journal or standin.Journal(w))
+                self.assertTrue(run.wait_started())
+                w.wait_for(lambda: len(k.display_forms(w)) == len(texts), timeout=20)
+                time.sleep(0.4)
+                shot = k.screenshot(w)
+                labels = k.message_labels(w)
+                for monitor, text in texts.items():
+                    self.assertMessageWindow(w, shot, labels, monitor, text)
+                self.assertEqual(len(labels), len(texts))
+                k.probe(w, "key", VK_F24)
+                self.assertTrue(k.ended(run.proc, 10))
+                self.assertEqual(k.corvane_windows(w), [])
+                return run
+
+            # No host registered at all.
+            failed_run([(deck, 1), ("", 2)], {1: k.TEXT_NO_HOST, 2: ""})
+
+            # The host is there, but no file of the list exists: it is never contacted.
+            standin.install_standin(w)
+            journal = standin.Journal(w)
+            failed_run([(missing, 1), (missing, 2)], {1: k.TEXT_NO_HOST, 2: k.TEXT_NO_HOST},
+                       journal)
+            self.assertEqual(journal.entries(), [], "the host was contacted")
+
+            # The add-in is not registered: Corvane starts the host, finds no add-in, and leaves
+            # the host running.
+            failed_run([(deck, 1), (missing, 2)], {1: k.TEXT_NO_ADDIN, 2: k.TEXT_NO_ADDIN},
+                       journal)
+            self.assertEqual(journal.addin_events(k.ADDIN_PROGID), [])
+            self.assertNoQuit(journal.entries())
+            self.assertEqual(k.open_presentations(w), [])
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # Registered now; the host refuses the second file: the first show runs, the second
+            # monitor keeps whatever was on it (no window of the product covers it).
+            k.register_addin(w)
+            standin.set_knobs(w, "Standin", RefuseOpen=second)
+            k.write_settings(w, [(deck, 1), (second, 2)], keyboard=False, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(1)
+            time.sleep(0.5)
+            shot = k.screenshot(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertEqual(k.message_labels(w), {})
+            self.assertGreater(shot.share(k.to_x_rect(w, w.monitor_numbered(2)),
+                                          winekit.is_background), 0.97)
+            self.assertTrue([c for c in run.calls("Presentations.Open") if c.failed])
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
+            self.assertNotIn(second, k.open_presentations(w))
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # A host older than PowerPoint 2000: the add-in says so in a message box while the
+            # host starts, stays uninitialised, and Corvane says so on every named monitor.
+            standin.set_knobs(w, "Standin", RefuseOpen=None, Version="8.0")
+            k.write_settings(w, [(deck, 1), (missing, 2)], keyboard=False, mouse=True)
+            run = Run(w, journal)
+            notice = w.wait_for(lambda: k.message_box_texts(w), timeout=30)
+            self.assertEqual(notice, [k.VERSION_NOTICE])
+            k.dismiss_message_box(w)
+            self.assertTrue(run.wait_started())
+            w.wait_for(lambda: len(k.display_forms(w)) == 2, timeout=20)
+            time.sleep(0.4)
+            shot = k.screenshot(w)
+            labels = k.message_labels(w)
+            self.assertMessageWindow(w, shot, labels, 1, k.TEXT_NOT_READY)
+            self.assertMessageWindow(w, shot, labels, 2, k.TEXT_NOT_READY)
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run)
+            self.assertEqual(run.calls("Presentations.Open"), [])
+
+
+if __name__ == "__main__":
+    unittest.main()

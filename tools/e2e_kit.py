@@ -1,0 +1,258 @@
+"""The whole product inside a winekit.WineSession, as a user's machine would hold it: Corvane.scr,
+Paxendo.dll and Tovrin.dll copied into one install folder, the add-in registered by
+`regsvr32 Paxendo.dll` (machine-wide classes, the Office add-in key under HKCU), the stand-in host
+as PowerPoint, sample presentations, and the settings written as the settings dialog writes them.
+Used by the end-to-end scenarios (tests/e2e), the demo (tools/demo.py) and the benchmark
+(tools/bench.py).
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+import runmode_kit
+import standin
+import winekit
+
+INSTALL_DIR = r"C:\Program Files\Kestova Screen Saver"
+BINARIES = ("Corvane.scr", "Paxendo.dll", "Tovrin.dll")
+SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
+ADDIN_PROGID = "Paxendo.PowerPointAddin"
+CAPTION = "Kestova Screen Saver"
+ATOM = "ScreenSaverBreakOut"
+
+TEXT_NO_HOST = "Unable to start Microsoft Office PowerPoint."
+TEXT_NO_ADDIN = "Kestova Screen Saver server is not available."
+TEXT_NOT_READY = "Kestova Screen Saver server is not accessible."
+VERSION_NOTICE = "Kestova Screen Saver requires Microsoft PowerPoint 2000 or later."
+
+SHOW_CLASS = "screenClass"
+CORVANE_CLASSES = ("TMainForm", "TDisplayForm")
+
+CLIENT_SOURCE = winekit.ROOT / "tests" / "e2e" / "e2e_client.cpp"
+CLIENT_EXE = winekit.TOOLS_BUILD / "e2e" / "E2eClient.exe"
+
+
+def file_not_found(path: str) -> str:
+    return f'File "{path}" not found.'
+
+
+# ---------------------------------------------------------------------------------------------
+# Our own client program (built here: it is a test tool, not part of the product's build)
+
+def build_client() -> Path:
+    """Compiles E2eClient.exe when missing or older than its sources (~15 s once)."""
+    sources = [CLIENT_SOURCE, winekit.ROOT / "common" / "win" / "com_error.cpp"]
+    headers = [winekit.ROOT / "common" / "win" / p for p in ("com_error.h", "unique_handle.h")]
+    newest = max(p.stat().st_mtime for p in sources + headers)
+    if CLIENT_EXE.exists() and CLIENT_EXE.stat().st_mtime >= newest:
+        return CLIENT_EXE
+    CLIENT_EXE.parent.mkdir(parents=True, exist_ok=True)
+    subprocess.run(
+        ["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O2", "-Wall", "-Wextra", "-Werror",
+         "-Wno-missing-field-initializers", "-DUNICODE", "-D_UNICODE", "-DWIN32_LEAN_AND_MEAN",
+         "-DNOMINMAX", "-D_WIN32_WINNT=0x0A00", "-DWINVER=0x0A00", f"-I{winekit.ROOT}",
+         *map(str, sources), "-o", str(CLIENT_EXE), "-municode", "-static", "-static-libgcc",
+         "-static-libstdc++", "-lole32", "-loleaut32", "-luuid", "-luser32", "-lshell32"],
+        check=True)
+    return CLIENT_EXE
+
+
+def client(w: winekit.WineSession, *args: str, timeout: float = 60) -> list[str]:
+    result = w.run([str(build_client()), *args], timeout=timeout)
+    return [line.rstrip("\r") for line in result.stdout.splitlines()]
+
+
+def open_presentations(w: winekit.WineSession) -> list[str] | None:
+    """FullNames of the running host's presentations; None when no host answers."""
+    lines = client(w, "presentations")
+    if not lines or not lines[0].startswith("count "):
+        return None
+    return [line[len("open "):] for line in lines[1:]]
+
+
+def message_labels(w: winekit.WineSession) -> dict[winekit.Rect, str]:
+    """Rectangle → label text of every visible monitor message window."""
+    out = {}
+    for line in client(w, "labels"):
+        rect, _, text = line.partition("\t")
+        out[winekit.Rect(*(int(v) for v in rect.split(",")))] = text
+    return out
+
+
+# ---------------------------------------------------------------------------------------------
+# Installing
+
+def install_dir_unix(w: winekit.WineSession) -> Path:
+    return standin.unix_path(w, INSTALL_DIR)
+
+
+def install_product(w: winekit.WineSession, register: bool = True):
+    """Copies the three binaries into the install folder and registers the add-in from there."""
+    folder = install_dir_unix(w)
+    folder.mkdir(parents=True, exist_ok=True)
+    for name in BINARIES:
+        shutil.copy2(w.exe(name), folder / name)
+    if register:
+        register_addin(w)
+
+
+def register_addin(w: winekit.WineSession):
+    w.run(["regsvr32", "/s", INSTALL_DIR + r"\Paxendo.dll"], check=True)
+
+
+def corvane_path() -> str:
+    return INSTALL_DIR + r"\Corvane.scr"
+
+
+def install(w: winekit.WineSession, host: bool = True, addin: bool = True, **knobs):
+    """The stand-in (when host) with its knobs, then the product (add-in registered when addin)."""
+    if host:
+        standin.install_standin(w, **knobs)
+    install_product(w, register=addin)
+
+
+def write_settings(w: winekit.WineSession, entries, keyboard=False, mouse=False):
+    """What the settings dialog saves: entries are (PresName, MonitorNum), entry i for monitor
+    i + 1."""
+    runmode_kit.write_settings(w, entries, keyboard=keyboard, mouse=mouse)
+
+
+# ---------------------------------------------------------------------------------------------
+# Running
+
+def start(w: winekit.WineSession) -> subprocess.Popen:
+    return w.start_program([corvane_path(), "/s"])
+
+
+def ended(proc: subprocess.Popen, timeout: float) -> bool:
+    return runmode_kit.ended(proc, timeout)
+
+
+def probe(w: winekit.WineSession, *commands) -> list[str]:
+    return runmode_kit.probe(w, *commands)
+
+
+def reset_input(w: winekit.WineSession):
+    """No modifier key left down and no break-out atom left by an earlier (killed) run."""
+    probe(w, "release", "purge", ATOM)
+
+
+def park_pointer(w: winekit.WineSession, x: int, y: int):
+    """Moves the X pointer (X screen coordinates) where no window of the run will appear: Wine
+    sends a real mouse move to the low-level hooks when a window appears under it."""
+    w.xdotool("mousemove", str(x), str(y))
+
+
+def corvane_windows(w: winekit.WineSession, visible_only: bool = False) -> list[standin.Window]:
+    return [x for x in standin.list_windows(w)
+            if x.class_name in CORVANE_CLASSES and (x.visible or not visible_only)]
+
+
+def display_forms(w: winekit.WineSession) -> list[standin.Window]:
+    return [x for x in corvane_windows(w, visible_only=True) if x.class_name == "TDisplayForm"]
+
+
+def show_windows(w: winekit.WineSession) -> list[standin.Window]:
+    return standin.find_windows(w, class_name=SHOW_CLASS)
+
+
+def wait_for_shows(journal: standin.Journal, count: int, after: int = 0,
+                   timeout: float = 30) -> list[tuple[str, str, str]]:
+    """Waits until `count` shows have begun since journal show event number `after`."""
+    def begun(j):
+        shows = [s for s in j.shows()[after:] if s[1] == "begin"]
+        return shows if len(shows) >= count else None
+    found = journal.wait_for(begun, timeout=timeout)
+    if not found:
+        raise AssertionError(f"{count} shows did not begin; journal:\n{journal.text()}")
+    return found
+
+
+def to_x_rect(w: winekit.WineSession, r: winekit.Rect) -> winekit.Rect:
+    x, y = w.to_x(r.left, r.top)
+    return winekit.Rect(x, y, r.width, r.height)
+
+
+def screenshot(w: winekit.WineSession, path=None) -> winekit.Image:
+    return runmode_kit.screenshot(w, path)
+
+
+def message_box_texts(w: winekit.WineSession, title: str = CAPTION) -> list[str]:
+    return [t[len("text "):] for t in probe(w, "dialog", title) if t.startswith("text ")]
+
+
+def dismiss_message_box(w: winekit.WineSession, title: str = CAPTION):
+    probe(w, "press-ok", title)
+
+
+# ---------------------------------------------------------------------------------------------
+# Pixels
+
+def colour_box(image: winekit.Image, rgb: tuple[int, int, int]) -> winekit.Rect | None:
+    """Exact bounding box (X coordinates) of every pixel of exactly this colour, whole screen."""
+    pattern = bytes(rgb)
+    stride = image.width * 3
+    left, right, top, bottom = image.width, -1, None, None
+    for y in range(image.height):
+        row = image.data[y * stride:(y + 1) * stride]
+        first = _aligned_find(row, pattern)
+        if first < 0:
+            continue
+        last = _aligned_rfind(row, pattern)
+        left, right = min(left, first // 3), max(right, last // 3)
+        top = y if top is None else top
+        bottom = y
+    if top is None:
+        return None
+    return winekit.Rect(left, top, right - left + 1, bottom - top + 1)
+
+
+def _aligned_find(row: bytes, pattern: bytes) -> int:
+    i = row.find(pattern)
+    while i >= 0 and i % 3:
+        i = row.find(pattern, i + 1)
+    return i
+
+
+def _aligned_rfind(row: bytes, pattern: bytes) -> int:
+    i = row.rfind(pattern)
+    while i >= 0 and i % 3:
+        i = row.rfind(pattern, 0, i + 2)
+    return i
+
+
+def colour_share(image: winekit.Image, rect: winekit.Rect, rgb) -> float:
+    return image.share(rect, lambda p: p == tuple(rgb))
+
+
+# ---------------------------------------------------------------------------------------------
+# Process figures from the Unix side (a Wine process is one Linux process)
+
+@dataclasses.dataclass
+class ProcessFigures:
+    cpu_seconds: float   # user + system
+    rss_kib: int         # resident set now
+    peak_rss_kib: int    # high-water mark of the resident set
+
+
+def process_figures(pid: int) -> ProcessFigures | None:
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+        status = Path(f"/proc/{pid}/status").read_text()
+    except (FileNotFoundError, ProcessLookupError):
+        return None
+    fields = stat[stat.rindex(")") + 2:].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    cpu = (int(fields[11]) + int(fields[12])) / ticks
+    values = {}
+    for line in status.splitlines():
+        name, _, rest = line.partition(":")
+        if name in ("VmRSS", "VmHWM"):
+            values[name] = int(rest.split()[0])
+    return ProcessFigures(cpu, values.get("VmRSS", 0), values.get("VmHWM", 0))
