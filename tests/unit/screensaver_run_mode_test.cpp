@@ -49,7 +49,7 @@ TEST(RunModeTable, EverythingElseIsNone) {
     EXPECT_EQ(Mode({L"/\u0441:1"}), RunMode::None); // CYRILLIC SMALL LETTER ES
 }
 
-TEST(ErrorReportText, ChoosesUnknownMemberThenDescriptionThenSystemThenCode) {
+TEST(RunModeErrorText, ChoosesUnknownMemberThenDescriptionThenSystemThenCode) {
     using kestova::AutomationError;
     using kestova::AutomationFailureText;
     auto system = [](int32_t code) {

@@ -10,7 +10,7 @@ namespace {
 
 const WORD kRead = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
-TEST(DispatchObject, ByReferenceArgumentsPointAtCopiesThatComeBack) {
+TEST(CorvaneDispatch, ByReferenceArgumentsPointAtCopiesThatComeBack) {
     auto fake = FakeDispatch::Make();
     std::wstring sent;
     fake->On(L"AddScreenSaver", [&sent](std::vector<VARIANT*>& arguments, VARIANT*, EXCEPINFO*) {
@@ -39,7 +39,7 @@ TEST(DispatchObject, ByReferenceArgumentsPointAtCopiesThatComeBack) {
     EXPECT_EQ(monitor, 3);
 }
 
-TEST(DispatchObject, ReadsGoAsMethodAndPropertyGetWithTheNameLookedUpEachTime) {
+TEST(CorvaneDispatch, ReadsGoAsMethodAndPropertyGetWithTheNameLookedUpEachTime) {
     auto fake = FakeDispatch::Make();
     auto inner = FakeDispatch::Make();
     fake->Answer(L"Count", [](VARIANT* v) {
@@ -91,7 +91,7 @@ TEST(DispatchObject, ReadsGoAsMethodAndPropertyGetWithTheNameLookedUpEachTime) {
     EXPECT_EQ(inner->references(), 1u);
 }
 
-TEST(DispatchObject, FailuresCarryWhatTheReportNeeds) {
+TEST(CorvaneDispatch, FailuresCarryWhatTheReportNeeds) {
     auto fake = FakeDispatch::Make();
     fake->On(L"BeginScreenSaver", [](auto&, VARIANT*, EXCEPINFO* exception) {
         return test::Raise(exception, L"Presentation cannot be opened", E_FAIL);

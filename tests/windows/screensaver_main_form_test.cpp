@@ -54,7 +54,7 @@ private:
 };
 
 // A whole hot-key run against in-process fakes of the host and our add-in.
-TEST(MainForm, HotKeyRunStaysHiddenAndDisarmsBeforeTheAddInHearsOfTheEnd) {
+TEST(CorvaneMainForm, HotKeyRunStaysHiddenAndDisarmsBeforeTheAddInHearsOfTheEnd) {
     win::ComApartment apartment;
     wchar_t folder[MAX_PATH];
     ::GetTempPathW(MAX_PATH, folder);
@@ -141,7 +141,7 @@ TEST(MainForm, HotKeyRunStaysHiddenAndDisarmsBeforeTheAddInHearsOfTheEnd) {
     ::DeleteFileW(file.c_str());
 }
 
-TEST(DisplayForm, HiddenUntilShownOneUnwrappedLabelAtTheWindowsDpiGoneWithItsOwner) {
+TEST(CorvaneDisplayForm, HiddenUntilShownOneUnwrappedLabelAtTheWindowsDpiGoneWithItsOwner) {
     HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                    ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(owner);
