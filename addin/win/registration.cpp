@@ -140,9 +140,22 @@ HRESULT RegisterTypeLibrary(RegistrationScope scope, const std::wstring& dllPath
 }
 
 HRESULT UnregisterTypeLibrary(RegistrationScope scope) {
+    // The library's own attributes say what it was registered under (win32 or win64, locale).
+    ComPtr<ITypeLib> library;
+    const std::wstring dllPath = OwnModulePath();
+    SYSKIND syskind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    LCID lcid = LANG_NEUTRAL;
+    if (SUCCEEDED(::LoadTypeLibEx(dllPath.c_str(), REGKIND_NONE, &library))) {
+        TLIBATTR* attributes = nullptr;
+        if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+            syskind = attributes->syskind;
+            lcid = attributes->lcid;
+            library->ReleaseTLibAttr(attributes);
+        }
+    }
     HRESULT hr = scope == RegistrationScope::Machine
-                     ? ::UnRegisterTypeLib(LIBID_Paxendo, 1, 0, LANG_NEUTRAL, SYS_WIN64)
-                     : ::UnRegisterTypeLibForUser(LIBID_Paxendo, 1, 0, LANG_NEUTRAL, SYS_WIN64);
+                     ? ::UnRegisterTypeLib(LIBID_Paxendo, 1, 0, lcid, syskind)
+                     : ::UnRegisterTypeLibForUser(LIBID_Paxendo, 1, 0, lcid, syskind);
     // Not registered: nothing to remove.
     if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY ||
         hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
