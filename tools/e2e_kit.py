@@ -12,6 +12,7 @@ import dataclasses
 import os
 import shutil
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -256,3 +257,95 @@ def process_figures(pid: int) -> ProcessFigures | None:
         if name in ("VmRSS", "VmHWM"):
             values[name] = int(rest.split()[0])
     return ProcessFigures(cpu, values.get("VmRSS", 0), values.get("VmHWM", 0))
+
+
+# ---------------------------------------------------------------------------------------------
+# Timing journal lines as they appear
+
+class JournalTail:
+    """Stamps each journal line with time.monotonic() when it appears; polled every few ms on a
+    thread of its own, so start → first show and the like are measured from this side alike for
+    every program."""
+
+    def __init__(self, journal: standin.Journal, interval: float = 0.004):
+        self.path = journal.path
+        self.interval = interval
+        self.lines: list[tuple[float, standin.Entry]] = []
+        self._offset = 0
+        self._pending = b""
+        self._stop = threading.Event()
+        self._changed = threading.Condition()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+
+    def __enter__(self):
+        self._poll()  # what is there already is not timed: it happened before
+        self.lines = [(0.0, e) for _, e in self.lines]
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+        return False
+
+    def _run(self):
+        while not self._stop.wait(self.interval):
+            self._poll()
+
+    def _poll(self):
+        try:
+            size = self.path.stat().st_size
+        except FileNotFoundError:
+            return
+        if size < self._offset:  # emptied: start over
+            self._offset, self._pending = 0, b""
+        if size == self._offset:
+            return
+        stamp = time.monotonic()
+        with self.path.open("rb") as f:
+            f.seek(self._offset)
+            data = f.read(size - self._offset)
+        self._offset += len(data)
+        data = self._pending + data
+        *complete, self._pending = data.split(b"\n")
+        new = []
+        for raw in complete:
+            line = raw.decode("utf-8", errors="replace").rstrip("\r")
+            if line:
+                parts = line.split("\t")
+                new.append((stamp, standin.Entry(parts[0], parts[1:], line)))
+        if new:
+            with self._changed:
+                self.lines.extend(new)
+                self._changed.notify_all()
+
+    def mark(self) -> int:
+        with self._changed:
+            return len(self.lines)
+
+    def wait(self, predicate, after: int = 0, count: int = 1,
+             timeout: float = 30) -> float | None:
+        """Time at which the count-th line from index `after` matching predicate(entry)
+        appeared; None at the time limit."""
+        deadline = time.monotonic() + timeout
+        with self._changed:
+            while True:
+                hits = [t for t, e in self.lines[after:] if predicate(e)]
+                if len(hits) >= count:
+                    return hits[count - 1]
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self._changed.wait(left)
+
+    def since(self, after: int) -> list[tuple[float, standin.Entry]]:
+        with self._changed:
+            return list(self.lines[after:])
+
+
+def is_place(entry: standin.Entry) -> bool:
+    return entry.kind == "place"
+
+
+def is_show(event: str):
+    return lambda e: e.kind == "show" and e.fields[1] == event
