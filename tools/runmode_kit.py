@@ -77,16 +77,5 @@ def wait_started(w: winekit.WineSession, proc: subprocess.Popen, timeout: float 
                       interval=0.1) or None
 
 
-def screenshot(w: winekit.WineSession, path=None) -> winekit.Image:
-    """The whole X screen with 8 bits per sample (winekit.Image reads 8-bit PPM; `import` on its
-    own writes 16-bit samples here)."""
-    raw = subprocess.run(["import", "-display", w.xvfb.display, "-window", "root", "-depth", "8",
-                          "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
-                         timeout=60).stdout
-    if path is not None:
-        subprocess.run(["convert", "ppm:-", str(path)], input=raw, check=True, timeout=60)
-    return winekit.Image.from_ppm(raw)
-
-
 def hot_key_taken(w: winekit.WineSession) -> bool:
     return probe(w, "hotkey") == ["hotkey taken"]

@@ -106,7 +106,7 @@ class RunModeScenarios(unittest.TestCase):
 
             text = f'File "{missing}" not found.'
             extent = int(rk.probe(w, "extent", text)[0].split()[1])
-            shot = rk.screenshot(w, winekit.BUILD / "wine" / "runmode-three.png")
+            shot = w.screenshot(winekit.BUILD / "wine" / "runmode-three.png")
             area = to_x_rect(w, w.monitor_numbered(2))
             self.assertGreater(shot.share(area, winekit.is_black), 0.97)
             box = shot.bounding_box(area, winekit.is_yellow)
@@ -229,7 +229,7 @@ class RunModeScenarios(unittest.TestCase):
             forms = rk.windows(w, "TDisplayForm")
             self.assertEqual([f.rect for f in forms], [w.monitor_numbered(2)])
             time.sleep(0.5)
-            shot = rk.screenshot(w)
+            shot = w.screenshot()
             area = to_x_rect(w, w.monitor_numbered(2))
             self.assertGreater(shot.share(area, winekit.is_black), 0.995)
             self.assertIsNone(shot.bounding_box(area, winekit.is_yellow))
@@ -328,7 +328,7 @@ class RunModeScenarios(unittest.TestCase):
             text = "Kestova Screen Saver server is not accessible."
             extent = rk.probe(w, "extent", text)[0].split()
             extent_width, extent_height = int(extent[1]), int(extent[2])
-            shot = rk.screenshot(w)
+            shot = w.screenshot()
             box = shot.bounding_box(to_x_rect(w, w.monitor_numbered(1)), winekit.is_yellow)
             self.assertIsNotNone(box)
             self.assertGreaterEqual(extent_height, 15, "8 pt at 120 dpi")
