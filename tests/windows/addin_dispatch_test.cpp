@@ -5,7 +5,6 @@
 #include "addin/win/dispatch_object.h"
 #include "addin/win/host_class.h"
 #include "addin/win/powerpoint_addin.h"
-#include "addin/win/screen_desktop.h"
 #include "addin_test_support.h"
 
 #include <gtest/gtest.h>
@@ -421,13 +420,6 @@ TEST(AddinHostClassEvents, HostAppPropertyConnectsAndDisconnects) {
     EXPECT_EQ(app.unadvised, 1);
     hostClass.Reset();
     EXPECT_EQ(app.refs, 1);
-}
-
-TEST(AddinVersionNotice, ModalErrorBoxWithTheProductCaption) {
-    MessageBoxCloser closer(L"Kestova Screen Saver");
-    win::ScreenDesktop desktop;
-    desktop.ShowVersionNotice();
-    EXPECT_EQ(closer.Text(), L"Kestova Screen Saver requires Microsoft PowerPoint 2000 or later.");
 }
 
 TEST(AddinHostObjects, ObjectResultsAreTakenAsDispatchInEveryForm) {
