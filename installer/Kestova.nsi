@@ -1,0 +1,209 @@
+; Kestova Screen Saver setup: the screen saver, the PowerPoint add-in and its window support
+; library, 64-bit beside 32-bit (for 32-bit Office). Per user by default, so that no administrator
+; rights are needed; machine-wide for administrators (/ALLUSERS or the options page).
+;
+; makensis -DVERSION=1.1.0 -DBIN64=<64-bit bin> -DBIN32=<32-bit bin> -DOUTFILE=<setup.exe> Kestova.nsi
+;
+; Command line of the setup program:
+;   /S                  silent
+;   /ALLUSERS           for every user of the computer (needs administrator rights)
+;   /CURRENTUSER        for the current user only (the default)
+;   /SETSCREENSAVER=1|0 make Kestova the current user's screen saver (silent default 0, else 1)
+;   /D=<folder>         installation folder (last, unquoted)
+; Command line of Uninstall.exe:
+;   /S                  silent
+;   /REMOVESETTINGS=1   also remove the user's settings (kept by default)
+
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+; Elevation is the user's choice (Run as administrator), never forced: most installs are per user.
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+
+!macro Required SYMBOL
+  !ifndef ${SYMBOL}
+    !error "define ${SYMBOL}: VERSION, BIN64, BIN32 and OUTFILE come from ./dev build"
+  !endif
+!macroend
+!insertmacro Required VERSION
+!insertmacro Required BIN64
+!insertmacro Required BIN32
+!insertmacro Required OUTFILE
+
+!define PRODUCT "Kestova Screen Saver"
+!define PUBLISHER "Kestova"
+!define PRODUCT_PAGE "https://www.kestova.com/screensaver/screensaver.html"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KestovaScreenSaver"
+!define SETTINGS_KEY "Software\Kestova\Kestova Screen Saver"
+!define SCREENSAVER_ICON "${__FILEDIR__}\..\screensaver\win\corvane.ico"
+
+; The version resource needs four numbers; the project may give fewer.
+!searchparse /noerrors "${VERSION}.0.0.0" "" VER_1 "." VER_2 "." VER_3 "." VER_4 "."
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+BrandingText "${PRODUCT} ${VERSION}"
+VIProductVersion "${VER_1}.${VER_2}.${VER_3}.${VER_4}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "OriginalFilename" "KestovaSetup.exe"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © 2023–2025 ${PUBLISHER}"
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "nsDialogs.nsh"
+!include "WinMessages.nsh"
+
+Var AllUsers         ; 1: for every user (HKLM, Program Files), 0: for the current user
+Var DirGiven         ; 1: the folder came from /D=, so a change of scope leaves it alone
+Var SetScreenSaver   ; 1: make Kestova the current user's screen saver
+Var RemoveSettings   ; uninstaller: 1 removes the user's settings too
+
+!include "${__FILEDIR__}\install_scope.nsh"
+!include "${__FILEDIR__}\addin_registration.nsh"
+!include "${__FILEDIR__}\screen_saver.nsh"
+!include "${__FILEDIR__}\option_pages.nsh"
+
+!define MUI_ICON "${SCREENSAVER_ICON}"
+!define MUI_UNICON "${SCREENSAVER_ICON}"
+!define MUI_ABORTWARNING
+
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION}, a screen saver that shows \
+    PowerPoint presentations full-screen, a different one on each monitor if you wish.$\r$\n$\r$\n\
+    It needs Microsoft PowerPoint 2000 or later. Please close PowerPoint before you continue.$\r$\n\
+    $\r$\n$_CLICK"
+!insertmacro MUI_PAGE_WELCOME
+Page custom OptionsPage OptionsPageLeave
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "&Choose the presentations now"
+!define MUI_FINISHPAGE_RUN_FUNCTION OpenSettings
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+UninstPage custom un.OptionsPage un.OptionsPageLeave
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; ---------------------------------------------------------------------------------------------
+; Installer
+
+Function .onInit
+    SetRegView 64
+    StrCpy $DirGiven 0
+    ${If} $INSTDIR != ""
+        StrCpy $DirGiven 1
+    ${EndIf}
+    Call ChooseScope
+    Call ApplyScope
+    ${If} ${Silent}
+    ${AndIf} $AllUsers == 1
+        Call IsAdmin
+        Pop $0
+        ${If} $0 != 1
+            SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+            Quit
+        ${EndIf}
+    ${EndIf}
+    Call WaitForPowerPointToClose
+FunctionEnd
+
+; As the shell's Configure command does: no argument.
+Function OpenSettings
+    Exec '"$INSTDIR\Corvane.scr"'
+FunctionEnd
+
+Section "Install"
+    SetOutPath "$INSTDIR"
+    File "${BIN64}/Corvane.scr"
+    File "${BIN64}/Paxendo.dll"
+    File "${BIN64}/Tovrin.dll"
+    ; 32-bit Office loads only 32-bit add-ins: these sit beside the 64-bit ones.
+    SetOutPath "$INSTDIR\x86"
+    File "${BIN32}/Paxendo.dll"
+    File "${BIN32}/Tovrin.dll"
+    SetOutPath "$INSTDIR"
+
+    ; The entry comes first: whatever fails later, the user can remove what is already there.
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "URLInfoAbout" "${PRODUCT_PAGE}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Corvane.scr,0"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+    Call RegisterAddin
+    ${If} $SetScreenSaver == 1
+        Call MakeCurrentScreenSaver
+    ${EndIf}
+SectionEnd
+
+; ---------------------------------------------------------------------------------------------
+; Uninstaller
+
+Function un.onInit
+    SetRegView 64
+    Call un.ScopeOfThisInstall
+    ${If} $AllUsers == 1
+        Call un.IsAdmin
+        Pop $0
+        ${If} $0 != 1
+            MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} was installed for every user of this computer. \
+                Removing it needs administrator rights: start the uninstaller with Run as \
+                administrator." /SD IDOK
+            SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+            Quit
+        ${EndIf}
+    ${EndIf}
+    StrCpy $RemoveSettings 0
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/REMOVESETTINGS=" $R1
+    ${IfNot} ${Errors}
+    ${AndIf} $R1 == 1
+        StrCpy $RemoveSettings 1
+    ${EndIf}
+    Call un.WaitForPowerPointToClose
+FunctionEnd
+
+Section "Uninstall"
+    ; Before the files go: telling our screen saver apart needs Corvane.scr's short name.
+    Call un.ForgetScreenSaver
+    Call un.UnregisterAddin
+    ${If} $RemoveSettings == 1
+        DeleteRegKey HKCU "${SETTINGS_KEY}"
+        DeleteRegKey /ifnosubkeys /ifnovalues HKCU "Software\Kestova"
+    ${EndIf}
+
+    ; A library still loaded by a running PowerPoint goes at the next restart.
+    Delete /REBOOTOK "$INSTDIR\x86\Paxendo.dll"
+    Delete /REBOOTOK "$INSTDIR\x86\Tovrin.dll"
+    RMDir /REBOOTOK "$INSTDIR\x86"
+    Delete /REBOOTOK "$INSTDIR\Paxendo.dll"
+    Delete /REBOOTOK "$INSTDIR\Tovrin.dll"
+    Delete /REBOOTOK "$INSTDIR\Corvane.scr"
+    Delete "$INSTDIR\Uninstall.exe"
+    ; Only if empty: files the user put there stay.
+    RMDir /REBOOTOK "$INSTDIR"
+
+    ; Last: while the entry exists, the uninstaller can be run again.
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    ${If} $AllUsers != 1
+        DeleteRegKey /ifnosubkeys /ifnovalues HKCU \
+            "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+    ${EndIf}
+SectionEnd

@@ -1,0 +1,80 @@
+"""The files the setup ships, checked without running them (there is no 32-bit Wine here): the
+32-bit add-in and window library are 32-bit self-contained DLLs with the same exports and an
+embedded 32-bit type library, and the setup is a 64-bit program carrying the project's version.
+"""
+
+import unittest
+
+import installer_kit as kit
+import installer_pe as pe
+import winekit
+
+BIN64 = winekit.WINDOWS_BIN
+BIN32 = winekit.BUILD / "windows32" / "bin"
+ADDIN_EXPORTS = ["DllCanUnloadNow", "DllGetClassObject", "DllInstall", "DllRegisterServer",
+                 "DllUnregisterServer"]
+TOVRIN_EXPORTS = ["DeregisterSlideShowWindow", "EndScreenSaverSession", "GetMonitorCount",
+                  "GetMonitorInfo", "GetSSWHandle", "RegisterSlideShowWindow",
+                  "StartScreenSaverSession"]
+# Every DLL a binary may import: Windows' own. A MinGW runtime DLL (libgcc_s_*, libstdc++-6,
+# libwinpthread-1) would not be found beside an installed add-in.
+SYSTEM_DLLS = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
+               "ole32.dll", "oleaut32.dll", "shell32.dll", "user32.dll", "version.dll"}
+
+
+class ThirtyTwoBitLibraries(unittest.TestCase):
+
+    def check_library(self, name: str, exports: list[str]) -> pe.PeFile:
+        file32 = pe.PeFile(BIN32 / name)
+        file64 = pe.PeFile(BIN64 / name)
+        self.assertEqual(file32.machine, pe.MACHINE_I386)
+        self.assertEqual(file64.machine, pe.MACHINE_AMD64)
+        self.assertTrue(file32.is_dll)
+        # Undecorated names, as GetProcAddress and COM look them up (no "@8" suffixes).
+        self.assertEqual(sorted(file32.exports()), exports)
+        self.assertEqual(sorted(file64.exports()), exports)
+        imports = {d.lower() for d in file32.imported_dlls()}
+        self.assertLessEqual(imports, SYSTEM_DLLS)
+        self.assertEqual(file32.version_strings(), file64.version_strings())
+        return file32
+
+    def test_add_in_library(self):
+        file32 = self.check_library("Paxendo.dll", ADDIN_EXPORTS)
+        # The type library that registration and IDispatch read is laid out for 32-bit callers.
+        library = file32.resource("TYPELIB", 1)
+        self.assertIsNotNone(library)
+        self.assertEqual(pe.typelib_syskind(library), pe.SYS_WIN32)
+        library64 = pe.PeFile(BIN64 / "Paxendo.dll").resource("TYPELIB", 1)
+        self.assertEqual(pe.typelib_syskind(library64), pe.SYS_WIN64)
+        self.assertIn("OLESelfRegister", file32.version_strings())
+
+    def test_window_support_library(self):
+        self.check_library("Tovrin.dll", TOVRIN_EXPORTS)
+
+
+class SetupProgram(unittest.TestCase):
+
+    def test_setup_is_64_bit_and_carries_the_project_version(self):
+        # A 32-bit setup cannot run without 32-bit Wine, and on Windows it would see the
+        # 32-bit registry and folders.
+        setup = pe.PeFile(BIN64 / kit.SETUP_EXE)
+        self.assertEqual(setup.machine, pe.MACHINE_AMD64)
+        version = kit.build_version()
+        strings = setup.version_strings()
+        self.assertEqual(strings["ProductVersion"], version)
+        self.assertEqual(strings["FileVersion"], version)
+        numbers = [int(n) for n in version.split(".")] + [0, 0, 0]
+        self.assertEqual(setup.fixed_file_version(), tuple(numbers[:4]))
+
+    @unittest.expectedFailure  # until every .rc file takes the project's version
+    def test_every_binary_carries_the_project_version(self):
+        version = kit.build_version()
+        numbers = tuple(([int(n) for n in version.split(".")] + [0, 0, 0])[:4])
+        for folder, name in [(BIN64, "Corvane.scr"), (BIN64, "Paxendo.dll"),
+                             (BIN64, "Tovrin.dll"), (BIN32, "Paxendo.dll"), (BIN32, "Tovrin.dll")]:
+            with self.subTest(binary=f"{folder.name}/{name}"):
+                self.assertEqual(pe.PeFile(folder / name).fixed_file_version(), numbers)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,307 @@
+"""The setup program under Wine: a silent per-user install puts exactly the intended files and
+records in place (64-bit classes by the add-in's own registration, the 32-bit view's copy of them
+by the setup), the installed add-in loads into the stand-in host and the installed Corvane.scr
+opens its settings; the uninstaller removes all of it, keeps the user's settings unless told, and
+leaves another screen saver alone. A machine-wide install does the same under HKLM and Program
+Files.
+
+Wine ignores per-user class registrations, so loading the add-in from a per-user install goes
+through a machine-wide regsvr32 of the installed library, made by the test.
+"""
+
+import hashlib
+import time
+import unittest
+
+import installer_kit as kit
+import standin
+import winekit
+from installer_kit import HKCU, HKLM, RegistryTree
+
+CLASSES = r"Software\Classes"
+CLASSES32 = r"Software\Classes\Wow6432Node"
+LIBID = "{B4918A5C-260E-417E-AC1C-4888A85E7DB4}"
+SETTINGS_TITLE = "Kestova Screen Saver Settings"
+FILES = ["Corvane.scr", "Paxendo.dll", "Tovrin.dll", "Uninstall.exe", "x86", "x86/Paxendo.dll",
+         "x86/Tovrin.dll"]
+BUILT = {"Corvane.scr": winekit.WINDOWS_BIN / "Corvane.scr",
+         "Paxendo.dll": winekit.WINDOWS_BIN / "Paxendo.dll",
+         "Tovrin.dll": winekit.WINDOWS_BIN / "Tovrin.dll",
+         "x86/Paxendo.dll": winekit.BUILD / "windows32" / "bin" / "Paxendo.dll",
+         "x86/Tovrin.dll": winekit.BUILD / "windows32" / "bin" / "Tovrin.dll"}
+# Whatever of ours could be left behind, by name or identifier.
+TRACES = ["Paxendo", "Kestova", "Corvane", "Tovrin", LIBID,
+          "{029BDF1C-290D-4D95-8921-4254BEE4661B}", "{41CE25F3-88B7-4076-9B99-8D6DDEAD4621}"]
+# The parts of the registry the setup writes to.
+WATCHED = [rf"{HKCU}\Software", rf"{HKLM}\Software\Classes", rf"{HKLM}\Software\Microsoft",
+           rf"{HKLM}\Software\Wow6432Node\Microsoft"]
+DESKTOP = rf"{HKCU}\{kit.DESKTOP_KEY}"
+SETTINGS = rf"{HKCU}\{kit.SETTINGS_KEY}"
+
+
+def digest(path) -> str:
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+def snapshot(w: winekit.WineSession) -> dict[str, RegistryTree]:
+    return {key: RegistryTree.export(w, key) for key in WATCHED + [DESKTOP]}
+
+
+def write_settings(w: winekit.WineSession):
+    w.import_reg(f"[{SETTINGS}]\r\n\"Count\"=dword:00000001\r\n\r\n"
+                 f"[{SETTINGS}\\0]\r\n\"MonitorNum\"=dword:00000001\r\n"
+                 "\"PresName\"=\"C:\\\\shows\\\\deck.pptx\"\r\n\r\n")
+
+
+def set_screen_saver(w: winekit.WineSession, path: str):
+    w.import_reg(kit.reg_import_value(DESKTOP, "SCRNSAVE.EXE", path))
+
+
+def screen_saver(w: winekit.WineSession):
+    return RegistryTree.export(w, DESKTOP).value(DESKTOP, "SCRNSAVE.EXE")
+
+
+class SetupAssertions(unittest.TestCase):
+
+    def assert_files_are_the_build(self, w: winekit.WineSession, install_dir: str):
+        folder = kit.unix_path(w, install_dir)
+        self.assertEqual(kit.files_under(folder), FILES)
+        for name, built in BUILT.items():
+            with self.subTest(file=name):
+                self.assertEqual(digest(folder / name), digest(built))
+
+    def assert_classes(self, tree: RegistryTree, root: str, install_dir: str):
+        """The 64-bit classes that the add-in registered, and the setup's 32-bit copies of them:
+        the same records with the 32-bit library as their server."""
+        for progid in (kit.ADDIN_PROGID, kit.HOST_PROGID):
+            with self.subTest(progid=progid):
+                clsid = tree.value(rf"{root}\{CLASSES}\{progid}\CLSID")
+                self.assertIsNotNone(clsid, f"{progid} not registered under {root}")
+                native = tree.under(rf"{root}\{CLASSES}\CLSID\{clsid}")
+                self.assertEqual(native["InprocServer32"],
+                                 {"": install_dir + r"\Paxendo.dll",
+                                  "ThreadingModel": "Apartment"})
+                self.assertEqual(native["TypeLib"], {"": LIBID})
+                server32 = {"": install_dir + r"\x86\Paxendo.dll", "ThreadingModel": "Apartment"}
+                self.assertEqual(tree.under(rf"{root}\{CLASSES32}\CLSID\{clsid}"),
+                                 dict(native, InprocServer32=server32))
+
+    def assert_interfaces(self, native: RegistryTree, native_root: str, mirror: RegistryTree,
+                          mirror_root: str):
+        """The 32-bit view holds the same interface records as the 64-bit registration of the
+        type library wrote."""
+        interfaces = native.under(rf"{native_root}\{CLASSES}\Interface")
+        ours = sorted(k for k in interfaces
+                      if "\\" not in k and (interfaces.get(k + r"\TypeLib") or {}).get("") == LIBID)
+        self.assertEqual(len(ours), 2, "the add-in's type library has two interfaces")
+        for iid in ours:
+            with self.subTest(iid=iid):
+                want = native.under(rf"{native_root}\{CLASSES}\Interface\{iid}")
+                got = mirror.under(rf"{mirror_root}\{CLASSES32}\Interface\{iid}")
+                self.assertEqual({k.lower(): v for k, v in got.items()},
+                                 {k.lower(): v for k, v in want.items()})
+
+    def assert_uninstall_entry(self, w: winekit.WineSession, tree: RegistryTree, root: str,
+                               install_dir: str):
+        entry = dict(tree.values(rf"{root}\{kit.UNINSTALL_KEY}") or {})
+        self.assertTrue(entry, f"no uninstall entry under {root}")
+        folder_bytes = sum(p.stat().st_size for p in kit.unix_path(w, install_dir).rglob("*")
+                           if p.is_file())
+        size = entry.pop("EstimatedSize", None)
+        self.assertLessEqual(abs(size - folder_bytes / 1024), len(FILES), "EstimatedSize in KB")
+        self.assertEqual(entry, {
+            "DisplayName": "Kestova Screen Saver",
+            "DisplayVersion": kit.build_version(),
+            "Publisher": "Kestova",
+            "URLInfoAbout": "https://www.kestova.com/screensaver/screensaver.html",
+            "DisplayIcon": install_dir + r"\Corvane.scr,0",
+            "InstallLocation": install_dir,
+            "UninstallString": f'"{install_dir}\\Uninstall.exe"',
+            "QuietUninstallString": f'"{install_dir}\\Uninstall.exe" /S',
+            "NoModify": 1,
+            "NoRepair": 1,
+        })
+
+    def assert_addin_key(self, tree: RegistryTree, key: str):
+        self.assertEqual(tree.values(key), {
+            "FriendlyName": "Kestova Screen Saver",
+            "Description": "Show PowerPoint presentation as screen saver. Show multiple "
+                           "presentations on different monitors as screen savers.",
+            "LoadBehavior": 3})
+
+    def assert_nothing_left(self, before: dict[str, RegistryTree],
+                            after: dict[str, RegistryTree], kept: tuple[str, ...] = ()):
+        """No key is added or removed except under `kept`, no value of ours remains anywhere in
+        the watched parts, and the desktop's values are as they were."""
+        kept = tuple(k.lower() for k in kept)
+
+        def is_kept(key: str) -> bool:
+            key = key.lower()
+            return any(key == k or key.startswith(k + "\\") for k in kept)
+
+        for name in WATCHED:
+            with self.subTest(registry=name):
+                was = {k.lower() for k in before[name].keys()}
+                now = {k.lower() for k in after[name].keys()}
+                self.assertEqual({k for k in now - was if not is_kept(k)}, set())
+                self.assertEqual(was - now, set())
+                traces = {k for t in TRACES for k in after[name].mentions(t)
+                          if not is_kept(k) and k not in before[name].mentions(t)}
+                self.assertEqual(traces, set())
+        self.assertEqual(after[DESKTOP].values(DESKTOP), before[DESKTOP].values(DESKTOP))
+
+
+class PerUserSetup(SetupAssertions):
+
+    def test_silent_install_writes_exactly_its_records_and_uninstall_removes_them(self):
+        with winekit.WineSession("installer-per-user") as w:
+            before = snapshot(w)
+            programs = kit.unix_path(w, kit.windows_env(w, "LOCALAPPDATA") + r"\Programs")
+            programs_before = kit.files_under(programs)
+
+            result = kit.run_setup(w, "/SETSCREENSAVER=1")
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            install_dir = kit.user_install_dir(w)
+            self.assert_files_are_the_build(w, install_dir)
+
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            self.assert_classes(hkcu, HKCU, install_dir)
+            # Nothing of a per-user install reaches the machine's classes but the type library,
+            # which Wine's per-user registration writes machine-wide (Windows: under HKCU).
+            for clsid_key in hkcu.under(rf"{HKCU}\{CLASSES}\CLSID"):
+                if "\\" not in clsid_key:
+                    self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\CLSID\{clsid_key}"))
+            self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\{kit.ADDIN_PROGID}"))
+            library = hkcu if hkcu.has(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64") else hklm
+            root = HKCU if library is hkcu else HKLM
+            self.assertEqual(library.value(rf"{root}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64"),
+                             install_dir + r"\Paxendo.dll")
+            self.assertEqual(hkcu.value(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win32"),
+                             install_dir + r"\x86\Paxendo.dll")
+            self.assert_interfaces(library, root, hkcu, HKCU)
+            # Office's add-in key is shared by both bitnesses; the machine's stays untouched.
+            self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
+            self.assertEqual(hklm.mentions(kit.ADDIN_PROGID + "\\"), [])
+            self.assert_uninstall_entry(w, hkcu, HKCU, install_dir)
+            self.assertFalse(hklm.has(rf"{HKLM}\{kit.UNINSTALL_KEY}"))
+
+            # The screen saver is named by its short path, and that path is our Corvane.scr.
+            chosen = screen_saver(w)
+            self.assertEqual(chosen, kit.short_path(w, install_dir + r"\Corvane.scr"))
+            self.assertNotIn(" ", chosen)
+
+            write_settings(w)
+            kit.uninstall(w, HKCU)
+            self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assertEqual(kit.files_under(programs), programs_before)
+            self.assert_nothing_left(before, snapshot(w), kept=(rf"{HKCU}\Software\Kestova",))
+            self.assertEqual(
+                RegistryTree.export(w, SETTINGS).values(SETTINGS + r"\0"),
+                {"MonitorNum": 1, "PresName": r"C:\shows\deck.pptx"})
+
+    def test_installed_add_in_loads_and_installed_screen_saver_opens_its_settings(self):
+        with winekit.WineSession("installer-per-user-run") as w:
+            self.assertEqual(kit.run_setup(w).returncode, 0)
+            install_dir = kit.user_install_dir(w)
+            # A silent install leaves the screen saver alone unless asked.
+            self.assertIsNone(screen_saver(w))
+
+            standin.install_standin(w)
+            w.run(["regsvr32", "/s", install_dir + r"\Paxendo.dll"], check=True)
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            loaded = journal.wait_for(
+                lambda j: len(j.addin_events(kit.ADDIN_PROGID)) >= 3 and
+                j.addin_events(kit.ADDIN_PROGID), 20)
+            self.assertEqual(loaded, [(kit.ADDIN_PROGID, "create", "0x00000000"),
+                                      (kit.ADDIN_PROGID, "OnConnection", "0x00000000"),
+                                      (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")],
+                             journal.text())
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # As the shell's Configure command starts it.
+            proc = w.start_program([install_dir + r"\Corvane.scr"])
+            found = standin.wait_for_windows(w, SETTINGS_TITLE, timeout=20)
+            self.assertEqual([x.title for x in found], [SETTINGS_TITLE])
+            time.sleep(0.5)  # the dialog takes the keyboard focus once shown
+            w.xdotool("key", "Escape")
+            proc.wait(15)
+            self.assertEqual(proc.returncode, 0)
+
+    def test_uninstall_leaves_another_screen_saver_and_removes_settings_when_asked(self):
+        with winekit.WineSession("installer-per-user-uninstall") as w:
+            before = snapshot(w)
+            # Chosen by its long name, ours goes with the uninstall.
+            self.assertEqual(kit.run_setup(w).returncode, 0)
+            install_dir = kit.user_install_dir(w)
+            set_screen_saver(w, install_dir + r"\Corvane.scr")
+            kit.uninstall(w, HKCU)
+            self.assertIsNone(screen_saver(w))
+
+            # Another screen saver stays; the settings go when asked.
+            self.assertEqual(kit.run_setup(w, "/SETSCREENSAVER=1").returncode, 0)
+            self.assertIsNotNone(screen_saver(w))
+            other = r"C:\windows\system32\scrnsave.scr"
+            set_screen_saver(w, other)
+            write_settings(w)
+            kit.uninstall(w, HKCU, "/REMOVESETTINGS=1")
+            self.assertEqual(screen_saver(w), other)
+            set_screen_saver(w, None)
+            self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assert_nothing_left(before, snapshot(w))
+
+
+class MachineWideSetup(SetupAssertions):
+
+    def test_install_for_every_user_upgrade_and_uninstall(self):
+        with winekit.WineSession("installer-all-users") as w:
+            standin.install_standin(w)
+            before = snapshot(w)
+            self.assertEqual(kit.run_setup(w, "/ALLUSERS").returncode, 0)
+            install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
+            self.assert_files_are_the_build(w, install_dir)
+
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            self.assert_classes(hklm, HKLM, install_dir)
+            self.assertEqual(hklm.value(rf"{HKLM}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win32"),
+                             install_dir + r"\x86\Paxendo.dll")
+            self.assert_interfaces(hklm, HKLM, hklm, HKLM)
+            self.assertEqual(hkcu.under(rf"{HKCU}\{CLASSES}"), {})
+            # Every user's PowerPoint, of either bitness, loads the add-in; the installing
+            # user's key comes from the add-in's own registration.
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
+            self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
+            self.assert_uninstall_entry(w, hklm, HKLM, install_dir)
+            self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
+
+            # A 32-bit program's view of the classes finds the 32-bit library.
+            query = w.run(["reg", "query", rf"{HKLM}\{CLASSES}\CLSID\{{0241142B-432C-4C3E-"
+                           r"AE2A-22CCF0A6291E}\InprocServer32", "/ve", "/reg:32"])
+            self.assertIn(install_dir + r"\x86\Paxendo.dll", query.stdout)
+
+            # Loaded without any help: the machine-wide classes are the ones Wine honours.
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            self.assertTrue(journal.wait_for(
+                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+                in j.addin_events(), 20), journal.text())
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # Run again without switches: an upgrade of the machine-wide installation.
+            self.assertEqual(kit.run_setup(w).returncode, 0)
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
+            self.assertEqual(hkcu.under(rf"{HKCU}\{CLASSES}"), {})
+
+            # A damaged add-in library is no reason to leave its records behind.
+            kit.unix_path(w, install_dir + r"\Paxendo.dll").write_bytes(b"MZ damaged")
+            kit.uninstall(w, HKLM)
+            self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assert_nothing_left(before, snapshot(w))
+
+
+if __name__ == "__main__":
+    unittest.main()
