@@ -36,7 +36,7 @@ SetCompressor /SOLID lzma
 !define PRODUCT_PAGE "https://www.kestova.com/screensaver/screensaver.html"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KestovaScreenSaver"
 !define SETTINGS_KEY "Software\Kestova\Kestova Screen Saver"
-!define SCREENSAVER_ICON "${__FILEDIR__}\..\screensaver\win\corvane.ico"
+!define SCREENSAVER_ICON "${__FILEDIR__}/../screensaver/win/corvane.ico"
 
 ; The version resource needs four numbers; the project may give fewer.
 !searchparse /noerrors "${VERSION}.0.0.0" "" VER_1 "." VER_2 "." VER_3 "." VER_4 "."
@@ -64,10 +64,10 @@ Var DirGiven         ; 1: the folder came from /D=, so a change of scope leaves 
 Var SetScreenSaver   ; 1: make Kestova the current user's screen saver
 Var RemoveSettings   ; uninstaller: 1 removes the user's settings too
 
-!include "${__FILEDIR__}\install_scope.nsh"
-!include "${__FILEDIR__}\addin_registration.nsh"
-!include "${__FILEDIR__}\screen_saver.nsh"
-!include "${__FILEDIR__}\option_pages.nsh"
+!include "${__FILEDIR__}/install_scope.nsh"
+!include "${__FILEDIR__}/addin_registration.nsh"
+!include "${__FILEDIR__}/screen_saver.nsh"
+!include "${__FILEDIR__}/option_pages.nsh"
 
 !define MUI_ICON "${SCREENSAVER_ICON}"
 !define MUI_UNICON "${SCREENSAVER_ICON}"

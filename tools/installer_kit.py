@@ -10,6 +10,7 @@ prefix's registry as a tree, list installed files.
 from __future__ import annotations
 
 import re
+import subprocess
 from pathlib import Path
 
 import standin
@@ -193,3 +194,11 @@ def build_version() -> str:
 def reg_import_value(key: str, name: str, value) -> str:
     """One value as .reg text for WineSession.import_reg."""
     return f"[{key}]\r\n{standin._reg_value(name, value)}\r\n\r\n"
+
+
+def x_window(w: winekit.WineSession, title: str) -> str | None:
+    """The X window of a shown Wine window with this title (NSIS's uninstaller adds a blank)."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                            f"^{re.escape(title)} ?$"], env=w.env, capture_output=True, text=True,
+                           timeout=20, check=False).stdout.split()
+    return found[0] if found else None

@@ -44,7 +44,11 @@ def digest(path) -> str:
 
 
 def snapshot(w: winekit.WineSession) -> dict[str, RegistryTree]:
-    return {key: RegistryTree.export(w, key) for key in WATCHED + [DESKTOP]}
+    trees = {key: RegistryTree.export(w, key) for key in WATCHED + [DESKTOP]}
+    empty = [key for key, tree in trees.items() if not tree.keys()]
+    if empty:  # a failed export would make every comparison pass
+        raise AssertionError(f"could not read {empty}")
+    return trees
 
 
 def write_settings(w: winekit.WineSession):
@@ -250,6 +254,50 @@ class PerUserSetup(SetupAssertions):
             set_screen_saver(w, None)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assert_nothing_left(before, snapshot(w))
+
+
+class InteractiveSetup(SetupAssertions):
+
+    def press(self, w: winekit.WineSession, *keys: str):
+        time.sleep(0.5)  # a new page takes the keyboard focus once shown
+        w.xdotool("key", *keys)
+
+    def test_setup_and_uninstall_with_their_defaults_and_the_keyboard(self):
+        with winekit.WineSession("installer-interactive") as w:
+            setup = w.start_program([w.exe(kit.SETUP_EXE)])
+            self.assertTrue(w.wait_for(lambda: kit.x_window(w, "Kestova Screen Saver Setup"), 20))
+            # Welcome, Options (only me, make it my screen saver), Folder: Install.
+            self.press(w, "Return")
+            self.press(w, "Return")
+            self.press(w, "Return")
+            self.assertTrue(w.wait_for(lambda: kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"),
+                                       30, 0.5))
+            install_dir = kit.user_install_dir(w)
+            # The finish page offers the settings, ticked: Finish opens them.
+            time.sleep(1)
+            self.press(w, "Return")
+            self.assertTrue(w.wait_for(lambda: kit.x_window(w, SETTINGS_TITLE), 20))
+            self.assertEqual(setup.wait(15), 0)
+            self.press(w, "Escape")
+            self.assert_files_are_the_build(w, install_dir)
+            self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
+
+            write_settings(w)
+            w.start_program([install_dir + r"\Uninstall.exe"])
+            self.assertTrue(w.wait_for(
+                lambda: kit.x_window(w, "Kestova Screen Saver Uninstall"), 20))
+            # Confirm; tick Remove my settings too (Alt+R); Uninstall.
+            self.press(w, "Return")
+            self.press(w, "alt+r")
+            self.press(w, "Return")
+            self.assertTrue(w.wait_for(
+                lambda: not kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"), 30, 0.5))
+            self.press(w, "Return")
+            self.assertTrue(w.wait_for(
+                lambda: kit.x_window(w, "Kestova Screen Saver Uninstall") is None, 10))
+            self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assertIsNone(screen_saver(w))
+            self.assertFalse(kit.key_exists(w, rf"{HKCU}\Software\Kestova"))
 
 
 class MachineWideSetup(SetupAssertions):
