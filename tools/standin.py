@@ -378,18 +378,9 @@ def show_windows(w: winekit.WineSession, name: str | None = None) -> list[Window
 
 
 def screenshot(w: winekit.WineSession, path=None) -> winekit.Image:
-    """The whole X screen with 8 bits per channel.
-
-    ImageMagick's `import` writes 16-bit PPM by default, which winekit.Image (one byte per
-    channel) would misread; asking for depth 8 gives what Image expects.
-    """
-    raw = subprocess.run(["import", "-display", w.xvfb.display, "-window", "root", "-depth", "8",
-                          "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
-                         timeout=60).stdout
-    if path is not None:
-        Path(path).parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["convert", "ppm:-", str(path)], input=raw, check=True, timeout=60)
-    return winekit.Image.from_ppm(raw)
+    """The whole X screen (kept for callers written when the harness's own read 16-bit PPM
+    wrongly; it reads 8-bit samples now)."""
+    return w.screenshot(path)
 
 
 def wait_for_windows(w: winekit.WineSession, title_part: str | None = None, count: int = 1,

@@ -46,7 +46,7 @@ class ShowPlacement(unittest.TestCase):
                 self.assertEqual(windows[0].rect, rect)
                 self.assertTrue(windows[0].topmost)
 
-        shot = standin.screenshot(w)
+        shot = w.screenshot()
         for name, monitor in assignments.items():
             rect = w.monitor_numbered(monitor)
             x, y = w.to_x(rect.left, rect.top)
