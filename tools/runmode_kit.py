@@ -46,7 +46,7 @@ def probe(w: winekit.WineSession, *commands) -> list[str]:
 
 
 def probe_background(w: winekit.WineSession, *commands) -> subprocess.Popen:
-    return w.start_program([w.exe(PROBE), *[str(c) for c in commands]])
+    return w.start_program([w.exe(PROBE), *[str(c) for c in commands]], capture_output=True)
 
 
 def reset_input(w: winekit.WineSession):

@@ -257,28 +257,40 @@ class WineSession:
 
     def run(self, args: list[str], timeout: float = 60, check: bool = False,
             extra_env: dict | None = None) -> subprocess.CompletedProcess:
-        """Runs a Windows program to its end; on time-out it is killed and TimeoutExpired raised."""
+        """Runs a Windows program to its end; on time-out it is killed and TimeoutExpired raised.
+
+        Output goes through files, not pipes: a COM server that the program starts inherits its
+        standard handles, and a pipe would stay open for as long as that server runs.
+        """
         env = dict(self.env, **(extra_env or {}))
-        proc = subprocess.Popen([WINE, *args], env=env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, start_new_session=True)
-        try:
-            out, err = proc.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            _kill_group(proc)
-            proc.communicate()
-            raise
-        result = subprocess.CompletedProcess(args, proc.returncode, out.decode(errors="replace"),
-                                             err.decode(errors="replace"))
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([WINE, *args], env=env, stdout=out, stderr=err,
+                                    stdin=subprocess.DEVNULL, start_new_session=True)
+            try:
+                proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                _kill_group(proc)
+                proc.wait()
+                raise
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(args, proc.returncode,
+                                                 out.read().decode(errors="replace"),
+                                                 err.read().decode(errors="replace"))
         if check and result.returncode != 0:
             raise AssertionError(f"{args} exited {result.returncode}\n{result.stdout}\n"
                                  f"{result.stderr}")
         return result
 
-    def start_program(self, args: list[str], extra_env: dict | None = None) -> subprocess.Popen:
-        """Starts a Windows program in the background; stop() ends it if it is still running."""
+    def start_program(self, args: list[str], extra_env: dict | None = None,
+                      capture_output: bool = False) -> subprocess.Popen:
+        """Starts a Windows program in the background; stop() ends it if it is still running.
+        Its output is discarded unless the caller reads it (capture_output: stdout as a pipe)."""
         env = dict(self.env, **(extra_env or {}))
-        proc = subprocess.Popen([WINE, *args], env=env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, start_new_session=True)
+        out = subprocess.PIPE if capture_output else subprocess.DEVNULL
+        proc = subprocess.Popen([WINE, *args], env=env, stdout=out,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                                start_new_session=True)
         self._children.append(proc)
         return proc
 
@@ -312,8 +324,8 @@ class WineSession:
                 _kill_group(proc)
         for proc in self._children:
             try:
-                proc.communicate(timeout=5)
-            except Exception:  # noqa: BLE001 - best effort while tearing down
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
                 pass
         self._children.clear()
         if self.env:
