@@ -9,8 +9,10 @@ Used by the end-to-end scenarios (tests/e2e), the demo (tools/demo.py) and the b
 from __future__ import annotations
 
 import dataclasses
+import itertools
 import os
 import shutil
+import signal
 import subprocess
 import threading
 import time
@@ -54,19 +56,41 @@ def build_client() -> Path:
     if CLIENT_EXE.exists() and CLIENT_EXE.stat().st_mtime >= newest:
         return CLIENT_EXE
     CLIENT_EXE.parent.mkdir(parents=True, exist_ok=True)
+    # Shared headers include what the Windows tree's configuration generates.
+    generated = winekit.BUILD / "windows" / "generated"
     subprocess.run(
         ["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O2", "-Wall", "-Wextra", "-Werror",
          "-Wno-missing-field-initializers", "-DUNICODE", "-D_UNICODE", "-DWIN32_LEAN_AND_MEAN",
          "-DNOMINMAX", "-D_WIN32_WINNT=0x0A00", "-DWINVER=0x0A00", f"-I{winekit.ROOT}",
+         f"-I{generated}",
          *map(str, sources), "-o", str(CLIENT_EXE), "-municode", "-static", "-static-libgcc",
          "-static-libstdc++", "-lole32", "-loleaut32", "-luuid", "-luser32", "-lshell32"],
         check=True)
     return CLIENT_EXE
 
 
+_client_runs = itertools.count()
+
+
 def client(w: winekit.WineSession, *args: str, timeout: float = 60) -> list[str]:
-    result = w.run([str(build_client()), *args], timeout=timeout)
-    return [line.rstrip("\r") for line in result.stdout.splitlines()]
+    """Runs E2eClient.exe to its end; its output lines. The output comes through a file: a host
+    that the client starts inherits the client's standard output and holds it open."""
+    out = w.prefix / "drive_c" / f"e2e-client-{next(_client_runs)}.txt"
+    out.unlink(missing_ok=True)
+    proc = w.start_program([str(build_client()), *args],
+                           extra_env={"KESTOVA_E2E_OUT": winekit.winpath(out)})
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+        raise
+    try:
+        text = out.read_bytes().decode("utf-8", errors="replace")
+    except FileNotFoundError:
+        return []
+    out.unlink(missing_ok=True)
+    return [line.rstrip("\r") for line in text.splitlines()]
 
 
 def open_presentations(w: winekit.WineSession) -> list[str] | None:

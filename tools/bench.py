@@ -1,0 +1,324 @@
+"""./dev bench: the performance table P1-P6 of the whole system under Wine. Prints figures; never
+fails on a time (only when a run does not work at all).
+
+  P1  Corvane.scr /s start -> shows placed, against a bare client (E2eClient.exe session) making
+      the same automation calls in the same Wine session: host already running, and host started
+      through COM
+  P2  injected input -> Corvane.scr gone, including EndScreenSaver and ExitScreenSaverSession
+  P3  CPU time and working-set growth of Corvane.scr over a run left alone
+  P4  add-in load time: host start -> ready with and without Paxendo, in the same session; and
+      the add-in's own connection time from the add-in's benchmark (tools/bench_addin.py)
+  P5  sizes of the three binaries; Corvane.scr's peak working set
+  P6  LoadSession with Count = 2^31 - 1: natively (settings_load_bench) and Corvane.scr /s under
+      Wine with that Count in the registry
+
+Usage: bench.py [--runs N] [--idle SECONDS]
+
+Times on the Windows side come from the host's journal ticks (GetTickCount, which under Wine is
+the Linux CLOCK_MONOTONIC_RAW in milliseconds) and are compared with that clock here; lines
+without a tick are stamped as they appear (JournalTail, ~4 ms). Working sets and CPU times are
+those of the Linux process that is the Windows program.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import e2e_kit as k  # noqa: E402
+import standin  # noqa: E402
+import winekit  # noqa: E402
+
+MONITORS = 3
+DECKS = [("Harbour.pptx", 0x008B8B), ("Meadow.pptx", 0x2E8B57), ("Sunset.pptx", 0xD2691E)]
+VK_F24 = 0x87
+PLACEMENT = ("SlideShowWindow.Left", "SlideShowWindow.Top", "SlideShowWindow.Width",
+             "SlideShowWindow.Height")
+ADDIN_KEY = standin.ADDINS_KEY + "\\" + k.ADDIN_PROGID
+
+
+def raw_ms() -> float:
+    """The clock of Wine's GetTickCount."""
+    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1000
+
+
+def tick_to_raw(tick: int, near: float) -> float:
+    """A 32-bit tick as CLOCK_MONOTONIC_RAW milliseconds, taking the wrap nearest to `near`."""
+    base = near - (near % 2**32)
+    candidates = [base + tick - 2**32, base + tick, base + tick + 2**32]
+    return min(candidates, key=lambda c: abs(c - near))
+
+
+def median(values) -> float:
+    return statistics.median(values) if values else float("nan")
+
+
+def spread(values, unit="ms") -> str:
+    if not values:
+        return "n/a"
+    return (f"{median(values):.0f} {unit} (min {min(values):.0f}, max {max(values):.0f}, "
+            f"{len(values)} runs)")
+
+
+class Bench:
+    def __init__(self, w: winekit.WineSession, runs: int):
+        self.w, self.runs = w, runs
+        self.journal = standin.Journal(w)
+        self.paths = [standin.write_presentation(w, name, color=colour)[1]
+                      for name, colour in DECKS]
+        self.entries = [(path, n + 1) for n, path in enumerate(self.paths)]
+
+    # --- start -------------------------------------------------------------------------------
+
+    def placed_at(self, mark: int, shows: int, timeout: float = 60) -> float:
+        """CLOCK_MONOTONIC_RAW time of the last placement call of `shows` shows after `mark`."""
+        def placed(j):
+            calls = [e for e in j.entries()[mark:] if e.kind == "call" and e.member in PLACEMENT]
+            return calls if len(calls) >= 4 * shows else None
+        calls = self.journal.wait_for(placed, timeout=timeout)
+        if not calls:
+            raise SystemExit("the shows were not placed; journal:\n" + self.journal.text())
+        return tick_to_raw(calls[4 * shows - 1].tick, raw_ms())
+
+    def corvane_start(self, keyboard: bool):
+        """Launches Corvane.scr /s; returns (process, ms to the shows placed)."""
+        k.write_settings(self.w, self.entries, keyboard=keyboard, mouse=True)
+        k.reset_input(self.w)
+        mark = len(self.journal.entries())
+        launched = raw_ms()
+        proc = k.start(self.w)
+        return proc, self.placed_at(mark, MONITORS) - launched
+
+    def bare_start(self) -> float:
+        """The bare client's run; ms from its launch to the shows placed (it then ends them)."""
+        args = []
+        for path, monitor in self.entries:
+            args += [path, str(monitor)]
+        mark = len(self.journal.entries())
+        launched = raw_ms()
+        lines = k.client(self.w, "session", *args)
+        if not lines or not lines[0].startswith("begun"):
+            raise SystemExit(f"the bare client failed: {lines}")
+        return self.placed_at(mark, MONITORS) - launched
+
+    # --- end ---------------------------------------------------------------------------------
+
+    def end(self, proc, keyboard: bool) -> tuple[float, float]:
+        """Injects the ending input (a key through the hook, or Ctrl+Alt+Esc through the hot
+        key); returns (ms input -> process gone, ms input -> last show exited)."""
+        gone = {}
+
+        def wait():
+            proc.wait(30)
+            gone["at"] = raw_ms()
+
+        waiter = threading.Thread(target=wait)
+        waiter.start()
+        mark = len(self.journal.entries())
+        if keyboard:
+            answer = k.probe(self.w, "tick", "chord")
+        else:
+            answer = k.probe(self.w, "tick", "key", VK_F24)
+        sent = tick_to_raw(int(answer[0].split()[1]), raw_ms())
+        waiter.join(35)
+        if "at" not in gone:
+            raise SystemExit("the run did not end on input")
+        exits = [e for e in self.journal.entries()[mark:]
+                 if e.kind == "call" and e.member == "SlideShowView.Exit"]
+        last_exit = tick_to_raw(exits[-1].tick, raw_ms()) - sent if exits else float("nan")
+        return gone["at"] - sent, last_exit
+
+
+def host_load(w: winekit.WineSession, journal: standin.Journal, runs: int):
+    """(ready ms with Paxendo, ready ms without, ms from the add-in's creation to its start-up
+    completion as stamped here)."""
+    with_addin, without, connect = [], [], []
+    for _ in range(runs):
+        for load in (3, 0):
+            standin.set_knobs(w, ADDIN_KEY, LoadBehavior=load)
+            with k.JournalTail(journal) as tail:
+                mark = tail.mark()
+                launched = time.monotonic()
+                proc = w.start_program([w.exe(standin.STANDIN_EXE)])
+                ready = tail.wait(lambda e: e.kind == "host" and e.fields[0] == "ready",
+                                  after=mark)
+                if ready is None:
+                    raise SystemExit("the host did not come up")
+                (with_addin if load else without).append((ready - launched) * 1000)
+                if load:
+                    lines = tail.since(mark)
+                    created = [t for t, e in lines if e.kind == "addin" and e.fields[1] == "create"]
+                    done = [t for t, e in lines if e.kind == "addin" and
+                            e.fields[1] == "OnStartupComplete"]
+                    if created and done:
+                        connect.append((done[0] - created[0]) * 1000)
+            standin.quit_standin(w)
+            proc.wait(30)
+    standin.set_knobs(w, ADDIN_KEY, LoadBehavior=3)
+    return with_addin, without, connect
+
+
+def addin_own_time() -> str:
+    """The add-in's own OnConnection + OnStartupComplete time, in-process against a host that
+    answers at once (the add-in's benchmark, tools/bench_addin.py)."""
+    if not (winekit.WINDOWS_BIN / "wintest_addin.exe").exists():
+        return "n/a (wintest_addin.exe not built)"
+    try:
+        import bench_addin
+        rows = bench_addin.connection_figures()
+    except Exception as failure:  # noqa: BLE001 - a figure of another suite, not ours to fail on
+        return f"n/a ({failure})"
+    return "; ".join(f"{value} ({what.split(', ')[-1]})" for what, value in rows) or "n/a"
+
+
+def native_load_session() -> str:
+    """settings_load_bench from a Release native tree of its own."""
+    tree = winekit.BUILD / "bench-native"
+    try:
+        subprocess.run(["cmake", "-S", str(winekit.ROOT), "-B", str(tree),
+                        "-DCMAKE_BUILD_TYPE=Release"], check=True, capture_output=True)
+        subprocess.run(["cmake", "--build", str(tree), "--target", "settings_load_bench", "-j",
+                        str(os.cpu_count() or 2)], check=True, capture_output=True)
+    except subprocess.CalledProcessError as failure:
+        return "not built: " + (failure.stderr or b"").decode(errors="replace")[-200:]
+    exe = next(tree.rglob("settings_load_bench"), None)
+    if not exe:
+        return "not built"
+    return subprocess.run([str(exe)], capture_output=True, text=True, timeout=300).stdout.strip()
+
+
+def machine() -> str:
+    model = "unknown CPU"
+    for line in Path("/proc/cpuinfo").read_text().splitlines():
+        if line.startswith("model name"):
+            model = line.split(":", 1)[1].strip()
+            break
+    wine = subprocess.run([winekit.WINE, "--version"], capture_output=True, text=True).stdout
+    return f"nproc {os.cpu_count()}, {model}, {wine.strip()}"
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description="performance table P1-P6")
+    parser.add_argument("--runs", type=int, default=6, help="runs per figure (default 6)")
+    parser.add_argument("--idle", type=float, default=60.0,
+                        help="seconds a run is left alone for P3 (default 60)")
+    args = parser.parse_args()
+    runs = max(2, args.runs)
+    k.build_client()
+    native = native_load_session()
+    own_time = addin_own_time()
+
+    rows: list[tuple[str, str, str]] = []
+    with winekit.WineSession("bench", monitors=MONITORS) as w:
+        k.install(w)
+        bench = Bench(w, runs)
+        sizes = {name: (k.install_dir_unix(w) / name).stat().st_size for name in k.BINARIES}
+
+        # P4 first: it starts and quits the host itself.
+        with_addin, without, connect = host_load(w, bench.journal, runs)
+
+        # P1 cold: no host running; Corvane (or the bare client) starts it through COM.
+        cold_corvane, cold_bare = [], []
+        for _ in range(max(2, runs // 2)):
+            proc, took = bench.corvane_start(keyboard=False)
+            cold_corvane.append(took)
+            bench.end(proc, keyboard=False)
+            standin.quit_standin(w)
+            cold_bare.append(bench.bare_start())
+            standin.quit_standin(w)
+
+        # P1 warm and P2: the host runs and has the presentations open.
+        standin.start_standin(w)
+        bench.end(bench.corvane_start(keyboard=False)[0], keyboard=False)  # warm-up
+        warm_corvane, warm_bare, hook, hot_key, hook_exit, hot_key_exit = [], [], [], [], [], []
+        peak = 0
+        for run in range(runs):
+            keyboard = bool(run % 2)
+            proc, took = bench.corvane_start(keyboard=keyboard)
+            warm_corvane.append(took)
+            time.sleep(0.3)
+            figures = k.process_figures(proc.pid)
+            peak = max(peak, figures.peak_rss_kib if figures else 0)
+            gone, exited = bench.end(proc, keyboard=keyboard)
+            (hot_key if keyboard else hook).append(gone)
+            (hot_key_exit if keyboard else hook_exit).append(exited)
+            warm_bare.append(bench.bare_start())
+
+        # P3: one run left alone.
+        proc, _ = bench.corvane_start(keyboard=False)
+        time.sleep(1.0)
+        first = k.process_figures(proc.pid)
+        time.sleep(args.idle)
+        last = k.process_figures(proc.pid)
+        peak = max(peak, last.peak_rss_kib)
+        bench.end(proc, keyboard=False)
+
+        # P6 under Wine: the largest Count the registry holds, one real entry per monitor.
+        big_count, big_peak = [], 0
+        for _ in range(2):
+            k.write_settings(w, bench.entries, keyboard=False, mouse=True)
+            w.import_reg(f"[{k.SETTINGS_KEY}]\r\n\"Count\"=dword:7fffffff\r\n\r\n")
+            k.reset_input(w)
+            mark = len(bench.journal.entries())
+            launched = raw_ms()
+            proc = k.start(w)
+            big_count.append(bench.placed_at(mark, MONITORS) - launched)
+            time.sleep(0.3)
+            figures = k.process_figures(proc.pid)
+            big_peak = max(big_peak, figures.peak_rss_kib if figures else 0)
+            k.probe(w, "key", VK_F24)
+            k.ended(proc, 30)
+
+    ratio_warm = median(warm_corvane) / median(warm_bare)
+    ratio_cold = median(cold_corvane) / median(cold_bare)
+    rows += [
+        ("P1", "start -> 3 shows placed, host running: Corvane.scr /s", spread(warm_corvane)),
+        ("", "  same calls by a bare client", spread(warm_bare)),
+        ("", "  Corvane's own overhead", f"ratio {ratio_warm:.2f} "
+                                         f"({median(warm_corvane) - median(warm_bare):+.0f} ms)"),
+        ("", "start -> 3 shows placed, host started by COM: Corvane", spread(cold_corvane)),
+        ("", "  same calls by a bare client", spread(cold_bare)),
+        ("", "  Corvane's own overhead", f"ratio {ratio_cold:.2f} "
+                                         f"({median(cold_corvane) - median(cold_bare):+.0f} ms)"),
+        ("P2", "key press (keyboard hook) -> Corvane gone", spread(hook)),
+        ("", "  -> last show exited by EndScreenSaver", spread(hook_exit)),
+        ("", "Ctrl+Alt+Esc (hot key) -> Corvane gone", spread(hot_key)),
+        ("", "  -> last show exited by EndScreenSaver", spread(hot_key_exit)),
+        ("P3", f"over {args.idle:.0f} s of a run (3 shows): CPU time",
+         f"{last.cpu_seconds - first.cpu_seconds:.2f} s "
+         f"({100 * (last.cpu_seconds - first.cpu_seconds) / args.idle:.2f} % of one core)"),
+        ("", "  working set", f"{first.rss_kib / 1024:.1f} MiB -> {last.rss_kib / 1024:.1f} MiB "
+                              f"({last.rss_kib - first.rss_kib:+d} KiB)"),
+        ("P4", "host start -> ready, Paxendo loaded", spread(with_addin)),
+        ("", "host start -> ready, Paxendo not loaded", spread(without)),
+        ("", "  add-in load time (difference of medians)",
+         f"{median(with_addin) - median(without):.0f} ms"),
+        ("", "  add-in created -> start-up complete (journal)", spread(connect)),
+        ("", "  OnConnection + OnStartupComplete, in-process", own_time),
+        ("P5", "Corvane.scr / Paxendo.dll / Tovrin.dll",
+         " / ".join(f"{sizes[n] / 1024:.0f} KiB" for n in k.BINARIES)),
+        ("", "Corvane.scr peak working set", f"{peak / 1024:.1f} MiB"),
+        ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
+        ("", "Corvane.scr /s with that Count: start -> shows placed",
+         spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),
+    ]
+
+    print(f"Kestova Screen Saver performance: whole system under Wine ({MONITORS} simulated "
+          "monitors, 3 shows, stand-in host, Paxendo + Tovrin)")
+    print(f"Machine: {machine()}; medians of {runs} runs unless noted")
+    width = max(len(what) for _, what, _ in rows)
+    for ident, what, value in rows:
+        print(f"{ident:<3} {what.ljust(width)}  {value}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
