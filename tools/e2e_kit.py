@@ -9,16 +9,13 @@ Used by the end-to-end scenarios (tests/e2e), the demo (tools/demo.py) and the b
 from __future__ import annotations
 
 import dataclasses
-import itertools
 import os
 import shutil
-import signal
 import subprocess
 import threading
 import time
 from pathlib import Path
 
-import runmode_kit
 import standin
 import winekit
 
@@ -28,6 +25,7 @@ SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
 ADDIN_PROGID = "Paxendo.PowerPointAddin"
 CAPTION = "Kestova Screen Saver"
 ATOM = "ScreenSaverBreakOut"
+PROBE = "ScreensaverProbe.exe"
 
 TEXT_NO_HOST = "Unable to start Microsoft Office PowerPoint."
 TEXT_NO_ADDIN = "Kestova Screen Saver server is not available."
@@ -69,28 +67,9 @@ def build_client() -> Path:
     return CLIENT_EXE
 
 
-_client_runs = itertools.count()
-
-
 def client(w: winekit.WineSession, *args: str, timeout: float = 60) -> list[str]:
-    """Runs E2eClient.exe to its end; its output lines. The output comes through a file: a host
-    that the client starts inherits the client's standard output and holds it open."""
-    out = w.prefix / "drive_c" / f"e2e-client-{next(_client_runs)}.txt"
-    out.unlink(missing_ok=True)
-    proc = w.start_program([str(build_client()), *args],
-                           extra_env={"KESTOVA_E2E_OUT": winekit.winpath(out)})
-    try:
-        proc.wait(timeout)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        proc.wait()
-        raise
-    try:
-        text = out.read_bytes().decode("utf-8", errors="replace")
-    except FileNotFoundError:
-        return []
-    out.unlink(missing_ok=True)
-    return [line.rstrip("\r") for line in text.splitlines()]
+    result = w.run([str(build_client()), *args], timeout=timeout)
+    return [line.rstrip("\r") for line in result.stdout.splitlines()]
 
 
 def open_presentations(w: winekit.WineSession) -> list[str] | None:
@@ -143,9 +122,17 @@ def install(w: winekit.WineSession, host: bool = True, addin: bool = True, **kno
 
 
 def write_settings(w: winekit.WineSession, entries, keyboard=False, mouse=False):
-    """What the settings dialog saves: entries are (PresName, MonitorNum), entry i for monitor
-    i + 1."""
-    runmode_kit.write_settings(w, entries, keyboard=keyboard, mouse=mouse)
+    """What the settings dialog saves: the flags, Count, and one key per entry ("0", "1", ...)
+    with MonitorNum and PresName; entries are (PresName, MonitorNum), entry i for monitor i + 1.
+    Whatever was stored before is removed first."""
+    lines = [f"[-{SETTINGS_KEY}]", "", f"[{SETTINGS_KEY}]",
+             f'"EnableKeyboard"=dword:{int(keyboard):08x}',
+             f'"EnableMouse"=dword:{int(mouse):08x}',
+             f'"Count"=dword:{len(entries):08x}', ""]
+    for i, (path, monitor) in enumerate(entries):
+        lines += [f"[{SETTINGS_KEY}\\{i}]", f'"MonitorNum"=dword:{monitor:08x}',
+                  '"PresName"="' + path.replace("\\", "\\\\") + '"', ""]
+    w.import_reg("\r\n".join(lines) + "\r\n")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -156,11 +143,18 @@ def start(w: winekit.WineSession) -> subprocess.Popen:
 
 
 def ended(proc: subprocess.Popen, timeout: float) -> bool:
-    return runmode_kit.ended(proc, timeout)
+    try:
+        proc.wait(timeout)
+        return True
+    except subprocess.TimeoutExpired:
+        return False
 
 
 def probe(w: winekit.WineSession, *commands) -> list[str]:
-    return runmode_kit.probe(w, *commands)
+    """The run-mode tests' probe program (tests/windows/screensaver_probe_tool.cpp): injected
+    input, atom and hot-key questions, message boxes."""
+    result = w.run([w.exe(PROBE), *[str(c) for c in commands]], timeout=60)
+    return [line.rstrip("\r") for line in result.stdout.splitlines()]
 
 
 def reset_input(w: winekit.WineSession):
@@ -205,7 +199,7 @@ def to_x_rect(w: winekit.WineSession, r: winekit.Rect) -> winekit.Rect:
 
 
 def screenshot(w: winekit.WineSession, path=None) -> winekit.Image:
-    return runmode_kit.screenshot(w, path)
+    return w.screenshot(path)
 
 
 def message_box_texts(w: winekit.WineSession, title: str = CAPTION) -> list[str]:

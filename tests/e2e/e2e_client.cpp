@@ -15,8 +15,7 @@
 //   labels                  one line per visible monitor message window: "<left,top,width,
 //                           height>\t<text of its label>"
 //   activate <hwnd>         brings a window (hexadecimal handle) to the foreground
-// Exit code 0 on success; otherwise 1 with "error <what> <hresult> <description>". Output goes
-// to standard output, or to the file named by the environment variable KESTOVA_E2E_OUT.
+// Exit code 0 on success; otherwise 1 with "error <what> <hresult> <description>".
 #include "common/product.h"
 #include "common/win/com_error.h"
 #include "common/win/unique_handle.h"
@@ -313,20 +312,8 @@ int wmain() {
     } catch (...) {
         Emit(L"error\tunexpected exception");
     }
-    // A host that this client starts through COM inherits its standard output and keeps it
-    // open: the caller may name a file instead, so that it need not wait for the host's end.
-    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    kestova::win::UniqueHandle file;
-    wchar_t path[MAX_PATH] = {};
-    if (::GetEnvironmentVariableW(L"KESTOVA_E2E_OUT", path, MAX_PATH) > 0) {
-        HANDLE opened = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (opened != INVALID_HANDLE_VALUE) {
-            file.reset(opened);
-            out = opened;
-        }
-    }
     DWORD written = 0;
-    ::WriteFile(out, g_output.data(), static_cast<DWORD>(g_output.size()), &written, nullptr);
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), g_output.data(),
+                static_cast<DWORD>(g_output.size()), &written, nullptr);
     return code;
 }
