@@ -6,8 +6,9 @@ fails on a time (only when a run does not work at all).
       through COM
   P2  injected input -> Corvane.scr gone, including EndScreenSaver and ExitScreenSaverSession
   P3  CPU time and working-set growth of Corvane.scr over a run left alone
-  P4  add-in load time: host start -> ready with and without Paxendo, in the same session; and
-      the add-in's own connection time from the add-in's benchmark (tools/bench_addin.py)
+  P4  add-in load time: the add-in object created in a fresh process (ProgID lookup, Paxendo.dll
+      loaded, class factory), the add-in's own connection time (tools/bench_addin.py), and the
+      host's start with and without Paxendo
   P5  sizes of the three binaries; Corvane.scr's peak working set
   P6  LoadSession with Count = 2^31 - 1: natively (settings_load_bench) and Corvane.scr /s under
       Wine with that Count in the registry
@@ -78,27 +79,35 @@ class Bench:
 
     # --- start -------------------------------------------------------------------------------
 
-    def placed_at(self, mark: int, shows: int, timeout: float = 60) -> float:
-        """CLOCK_MONOTONIC_RAW time of the last placement call of `shows` shows after `mark`."""
+    def placed_at(self, mark: int, shows: int, timeout: float = 60) -> tuple[float, float]:
+        """CLOCK_MONOTONIC_RAW times of the first call the host received after `mark` and of the
+        last placement call of `shows` shows."""
         def placed(j):
-            calls = [e for e in j.entries()[mark:] if e.kind == "call" and e.member in PLACEMENT]
-            return calls if len(calls) >= 4 * shows else None
+            calls = [e for e in j.entries()[mark:] if e.kind == "call"]
+            if len([c for c in calls if c.member in PLACEMENT]) >= 4 * shows:
+                return calls
+            return None
         calls = self.journal.wait_for(placed, timeout=timeout)
         if not calls:
             raise SystemExit("the shows were not placed; journal:\n" + self.journal.text())
-        return tick_to_raw(calls[4 * shows - 1].tick, raw_ms())
+        last = [c for c in calls if c.member in PLACEMENT][4 * shows - 1]
+        now = raw_ms()
+        return tick_to_raw(calls[0].tick, now), tick_to_raw(last.tick, now)
 
     def corvane_start(self, keyboard: bool):
-        """Launches Corvane.scr /s; returns (process, ms to the shows placed)."""
+        """Launches Corvane.scr /s; returns (process, ms to the shows placed, ms to the first
+        call the host received)."""
         k.write_settings(self.w, self.entries, keyboard=keyboard, mouse=True)
         k.reset_input(self.w)
         mark = len(self.journal.entries())
         launched = raw_ms()
         proc = k.start(self.w)
-        return proc, self.placed_at(mark, MONITORS) - launched
+        first, placed = self.placed_at(mark, MONITORS)
+        return proc, placed - launched, first - launched
 
-    def bare_start(self) -> float:
-        """The bare client's run; ms from its launch to the shows placed (it then ends them)."""
+    def bare_start(self) -> tuple[float, float]:
+        """The bare client's run: ms from its launch to the shows placed and to the first call
+        the host received (it then ends the shows itself)."""
         args = []
         for path, monitor in self.entries:
             args += [path, str(monitor)]
@@ -107,7 +116,8 @@ class Bench:
         lines = k.client(self.w, "session", *args)
         if not lines or not lines[0].startswith("begun"):
             raise SystemExit(f"the bare client failed: {lines}")
-        return self.placed_at(mark, MONITORS) - launched
+        first, placed = self.placed_at(mark, MONITORS)
+        return placed - launched, first - launched
 
     # --- end ---------------------------------------------------------------------------------
 
@@ -138,9 +148,9 @@ class Bench:
 
 
 def host_load(w: winekit.WineSession, journal: standin.Journal, runs: int):
-    """(ready ms with Paxendo, ready ms without, ms from the add-in's creation to its start-up
-    completion as stamped here)."""
-    with_addin, without, connect = [], [], []
+    """(ms host start -> ready with Paxendo, the same without, µs to create the add-in object
+    in a fresh process)."""
+    with_addin, without = [], []
     for _ in range(runs):
         for load in (3, 0):
             standin.set_knobs(w, ADDIN_KEY, LoadBehavior=load)
@@ -153,17 +163,15 @@ def host_load(w: winekit.WineSession, journal: standin.Journal, runs: int):
                 if ready is None:
                     raise SystemExit("the host did not come up")
                 (with_addin if load else without).append((ready - launched) * 1000)
-                if load:
-                    lines = tail.since(mark)
-                    created = [t for t, e in lines if e.kind == "addin" and e.fields[1] == "create"]
-                    done = [t for t, e in lines if e.kind == "addin" and
-                            e.fields[1] == "OnStartupComplete"]
-                    if created and done:
-                        connect.append((done[0] - created[0]) * 1000)
             standin.quit_standin(w)
             proc.wait(30)
     standin.set_knobs(w, ADDIN_KEY, LoadBehavior=3)
-    return with_addin, without, connect
+    created = []
+    for _ in range(runs):
+        lines = k.client(w, "load")
+        if lines and lines[0].startswith("load "):
+            created.append(float(lines[0].split()[1]))
+    return with_addin, without, created
 
 
 def addin_own_time() -> str:
@@ -223,37 +231,41 @@ def main() -> int:
         sizes = {name: (k.install_dir_unix(w) / name).stat().st_size for name in k.BINARIES}
 
         # P4 first: it starts and quits the host itself.
-        with_addin, without, connect = host_load(w, bench.journal, runs)
+        with_addin, without, created = host_load(w, bench.journal, runs)
 
         # P1 cold: no host running; Corvane (or the bare client) starts it through COM.
         cold_corvane, cold_bare = [], []
         for _ in range(max(2, runs // 2)):
-            proc, took = bench.corvane_start(keyboard=False)
+            proc, took, _ = bench.corvane_start(keyboard=False)
             cold_corvane.append(took)
             bench.end(proc, keyboard=False)
             standin.quit_standin(w)
-            cold_bare.append(bench.bare_start())
+            cold_bare.append(bench.bare_start()[0])
             standin.quit_standin(w)
 
         # P1 warm and P2: the host runs and has the presentations open.
         standin.start_standin(w)
         bench.end(bench.corvane_start(keyboard=False)[0], keyboard=False)  # warm-up
         warm_corvane, warm_bare, hook, hot_key, hook_exit, hot_key_exit = [], [], [], [], [], []
+        corvane_first, bare_first = [], []
         peak = 0
         for run in range(runs):
             keyboard = bool(run % 2)
-            proc, took = bench.corvane_start(keyboard=keyboard)
+            proc, took, first = bench.corvane_start(keyboard=keyboard)
             warm_corvane.append(took)
+            corvane_first.append(first)
             time.sleep(0.3)
             figures = k.process_figures(proc.pid)
             peak = max(peak, figures.peak_rss_kib if figures else 0)
             gone, exited = bench.end(proc, keyboard=keyboard)
             (hot_key if keyboard else hook).append(gone)
             (hot_key_exit if keyboard else hook_exit).append(exited)
-            warm_bare.append(bench.bare_start())
+            took, first = bench.bare_start()
+            warm_bare.append(took)
+            bare_first.append(first)
 
         # P3: one run left alone.
-        proc, _ = bench.corvane_start(keyboard=False)
+        proc = bench.corvane_start(keyboard=False)[0]
         time.sleep(1.0)
         first = k.process_figures(proc.pid)
         time.sleep(args.idle)
@@ -270,7 +282,7 @@ def main() -> int:
             mark = len(bench.journal.entries())
             launched = raw_ms()
             proc = k.start(w)
-            big_count.append(bench.placed_at(mark, MONITORS) - launched)
+            big_count.append(bench.placed_at(mark, MONITORS)[1] - launched)
             time.sleep(0.3)
             figures = k.process_figures(proc.pid)
             big_peak = max(big_peak, figures.peak_rss_kib if figures else 0)
@@ -284,6 +296,8 @@ def main() -> int:
         ("", "  same calls by a bare client", spread(warm_bare)),
         ("", "  Corvane's own overhead", f"ratio {ratio_warm:.2f} "
                                          f"({median(warm_corvane) - median(warm_bare):+.0f} ms)"),
+        ("", "  of which launch -> first call on the host",
+         f"Corvane {median(corvane_first):.0f} ms, bare client {median(bare_first):.0f} ms"),
         ("", "start -> 3 shows placed, host started by COM: Corvane", spread(cold_corvane)),
         ("", "  same calls by a bare client", spread(cold_bare)),
         ("", "  Corvane's own overhead", f"ratio {ratio_cold:.2f} "
@@ -297,12 +311,11 @@ def main() -> int:
          f"({100 * (last.cpu_seconds - first.cpu_seconds) / args.idle:.2f} % of one core)"),
         ("", "  working set", f"{first.rss_kib / 1024:.1f} MiB -> {last.rss_kib / 1024:.1f} MiB "
                               f"({last.rss_kib - first.rss_kib:+d} KiB)"),
-        ("P4", "host start -> ready, Paxendo loaded", spread(with_addin)),
-        ("", "host start -> ready, Paxendo not loaded", spread(without)),
-        ("", "  add-in load time (difference of medians)",
-         f"{median(with_addin) - median(without):.0f} ms"),
-        ("", "  add-in created -> start-up complete (journal)", spread(connect)),
-        ("", "  OnConnection + OnStartupComplete, in-process", own_time),
+        ("P4", "Paxendo.PowerPointAddin created in a fresh process", spread(created, "µs")),
+        ("", "OnConnection + OnStartupComplete, in-process", own_time),
+        ("", "host start -> ready: Paxendo loaded / not loaded",
+         f"{median(with_addin):.0f} / {median(without):.0f} ms (medians of {runs}; the "
+         "difference is within the spread)"),
         ("P5", "Corvane.scr / Paxendo.dll / Tovrin.dll",
          " / ".join(f"{sizes[n] / 1024:.0f} KiB" for n in k.BINARIES)),
         ("", "Corvane.scr peak working set", f"{peak / 1024:.1f} MiB"),

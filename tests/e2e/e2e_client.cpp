@@ -15,6 +15,9 @@
 //   labels                  one line per visible monitor message window: "<left,top,width,
 //                           height>\t<text of its label>"
 //   activate <hwnd>         brings a window (hexadecimal handle) to the foreground
+//   load                    creates the add-in object in this process as a host does at its
+//                           start (ProgID lookup, Paxendo.dll loaded, class factory, object);
+//                           prints "load <microseconds>"
 // Exit code 0 on success; otherwise 1 with "error <what> <hresult> <description>".
 #include "common/product.h"
 #include "common/win/com_error.h"
@@ -268,6 +271,25 @@ int Activate(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+int Load() {
+    LARGE_INTEGER frequency{}, start{}, done{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    CLSID clsid{};
+    Check(::CLSIDFromProgID(L"Paxendo.PowerPointAddin", &clsid), L"CLSIDFromProgID");
+    ComPtr<IUnknown> addIn;
+    Check(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(addIn.GetAddressOf())),
+          L"CoCreateInstance");
+    ::QueryPerformanceCounter(&done);
+    wchar_t text[64];
+    swprintf(text, 64, L"load %.0f",
+             static_cast<double>(done.QuadPart - start.QuadPart) * 1e6 /
+                 static_cast<double>(frequency.QuadPart));
+    Emit(text);
+    return 0;
+}
+
 int Run() {
     // Window rectangles in real pixels, as the window lister reports them.
     ::SetProcessDPIAware();
@@ -281,9 +303,10 @@ int Run() {
     if (raw)
         ::LocalFree(raw);
     if (args.empty())
-        throw Failed{L"usage: presentations | leftover | session ... | labels | activate <hwnd>",
-                     E_INVALIDARG,
-                     {}};
+        throw Failed{
+            L"usage: presentations | leftover | session ... | labels | activate <hwnd> | load",
+            E_INVALIDARG,
+            {}};
     const std::wstring command = args.front();
     args.erase(args.begin());
     if (command == L"presentations")
@@ -296,6 +319,8 @@ int Run() {
         return Labels();
     if (command == L"activate")
         return Activate(args);
+    if (command == L"load")
+        return Load();
     throw Failed{L"unknown command " + command, E_INVALIDARG, {}};
 }
 
