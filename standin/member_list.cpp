@@ -31,15 +31,15 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
                       [](wchar_t x, wchar_t y) { return Lower(x) == Lower(y); });
 }
 
-MemberList::MemberList(std::wstring_view spec) {
-    while (!spec.empty()) {
-        size_t end = spec.find(L';');
-        std::wstring_view item = Trim(spec.substr(0, end));
+MemberList::MemberList(std::wstring_view text) {
+    while (!text.empty()) {
+        size_t end = text.find(L';');
+        std::wstring_view item = Trim(text.substr(0, end));
         if (!item.empty())
             entries_.push_back(Lowered(item));
         if (end == std::wstring_view::npos)
             break;
-        spec.remove_prefix(end + 1);
+        text.remove_prefix(end + 1);
     }
 }
 

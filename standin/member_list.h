@@ -11,7 +11,7 @@ namespace kestova::standin {
 class MemberList {
 public:
     MemberList() = default;
-    explicit MemberList(std::wstring_view spec);
+    explicit MemberList(std::wstring_view text);
 
     [[nodiscard]] bool Contains(std::wstring_view object, std::wstring_view member) const;
     [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }

@@ -26,20 +26,20 @@ bool RegisterShowClass(WNDPROC procedure) {
 
 } // namespace
 
-bool ShowWindow::Create(const ShowWindowSpec& spec, ShowWindowListener& listener) {
+bool ShowWindow::Create(const ShowWindowSetup& setup, ShowWindowListener& listener) {
     if (!RegisterShowClass(&ShowWindow::Procedure))
         return false;
-    spec_ = spec;
+    setup_ = setup;
     listener_ = &listener;
     slide_ = 1;
     HWND window = ::CreateWindowExW(
-        WS_EX_TOPMOST, kClassName, spec_.title.c_str(), WS_POPUP, spec_.rect.left, spec_.rect.top,
-        spec_.rect.right - spec_.rect.left, spec_.rect.bottom - spec_.rect.top, nullptr, nullptr,
+        WS_EX_TOPMOST, kClassName, setup_.title.c_str(), WS_POPUP, setup_.rect.left, setup_.rect.top,
+        setup_.rect.right - setup_.rect.left, setup_.rect.bottom - setup_.rect.top, nullptr, nullptr,
         ::GetModuleHandleW(nullptr), this);
     if (!window)
         return false;
     window_.reset(window);
-    ::SetTimer(window, kAdvanceTimer, static_cast<UINT>(spec_.advanceMs), nullptr);
+    ::SetTimer(window, kAdvanceTimer, static_cast<UINT>(setup_.advanceMs), nullptr);
     ::ShowWindow(window, SW_SHOW);
     ::UpdateWindow(window);
     return true;
@@ -108,8 +108,8 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ShowWindow::Advance(const wchar_t* input) {
-    if (slide_ >= spec_.slides) {
-        if (!spec_.loop) {
+    if (slide_ >= setup_.slides) {
+        if (!setup_.loop) {
             if (listener_)
                 listener_->OnShowOver(L"finished");
             return;
@@ -131,7 +131,7 @@ void ShowWindow::Paint() {
         return;
     RECT client{};
     ::GetClientRect(window, &client);
-    kestova::win::UniqueGdiObject brush(::CreateSolidBrush(spec_.color));
+    kestova::win::UniqueGdiObject brush(::CreateSolidBrush(setup_.color));
     ::FillRect(dc, &client, static_cast<HBRUSH>(brush.get()));
 
     int height = client.bottom - client.top;
@@ -144,9 +144,9 @@ void ShowWindow::Paint() {
     ::SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
     RECT upper = client;
     upper.bottom = client.top + height / 2;
-    ::DrawTextW(dc, spec_.name.c_str(), -1, &upper, DT_CENTER | DT_BOTTOM | DT_SINGLELINE);
+    ::DrawTextW(dc, setup_.name.c_str(), -1, &upper, DT_CENTER | DT_BOTTOM | DT_SINGLELINE);
     std::wstring counter =
-        L"Slide " + std::to_wstring(slide_) + L" of " + std::to_wstring(spec_.slides);
+        L"Slide " + std::to_wstring(slide_) + L" of " + std::to_wstring(setup_.slides);
     RECT lower = client;
     lower.top = upper.bottom + fontHeight / 2;
     ::DrawTextW(dc, counter.c_str(), -1, &lower, DT_CENTER | DT_TOP | DT_SINGLELINE);

@@ -20,7 +20,7 @@ protected:
     ~ShowWindowListener() = default;
 };
 
-struct ShowWindowSpec {
+struct ShowWindowSetup {
     std::wstring title;
     std::wstring name;
     RECT rect{};
@@ -37,7 +37,7 @@ public:
     ShowWindow& operator=(const ShowWindow&) = delete;
     ~ShowWindow() { Destroy(); }
 
-    [[nodiscard]] bool Create(const ShowWindowSpec& spec, ShowWindowListener& listener);
+    [[nodiscard]] bool Create(const ShowWindowSetup& setup, ShowWindowListener& listener);
     void Destroy() noexcept;
     [[nodiscard]] HWND Handle() const noexcept { return window_.get(); }
     [[nodiscard]] int32_t Slide() const noexcept { return slide_; }
@@ -49,7 +49,7 @@ private:
     void Advance(const wchar_t* input);
 
     kestova::win::UniqueWindow window_;
-    ShowWindowSpec spec_;
+    ShowWindowSetup setup_;
     ShowWindowListener* listener_ = nullptr;
     int32_t slide_ = 1;
 };

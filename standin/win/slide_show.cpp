@@ -64,22 +64,22 @@ SlideShowWindowObject::SlideShowWindowObject(Host& host, Presentation& presentat
 
 bool SlideShowWindowObject::Start() {
     const Presentation& owner = *presentation_.get();
-    ShowWindowSpec spec;
-    spec.name = owner.Name();
-    spec.title = L"PowerPoint Slide Show - " + owner.Name();
-    spec.rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    spec.color = ToColorRef(owner.Settings().color.value_or(host_.NextShowColor()));
-    spec.slides = owner.Settings().slides;
-    spec.loop = owner.Settings().loop;
-    spec.advanceMs = owner.Settings().advanceMs;
-    if (!window_.Create(spec, *this))
+    ShowWindowSetup setup;
+    setup.name = owner.Name();
+    setup.title = L"PowerPoint Slide Show - " + owner.Name();
+    setup.rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    setup.color = ToColorRef(owner.Settings().color.value_or(host_.NextShowColor()));
+    setup.slides = owner.Settings().slides;
+    setup.loop = owner.Settings().loop;
+    setup.advanceMs = owner.Settings().advanceMs;
+    if (!window_.Create(setup, *this))
         return false;
     running_ = true;
     handle_ = window_.Handle();
     ScreenDpi dpi = ReadScreenDpi();
-    points_ = {PixelsToPoints(spec.rect.left, dpi.x), PixelsToPoints(spec.rect.top, dpi.y),
-               PixelsToPoints(spec.rect.right - spec.rect.left, dpi.x),
-               PixelsToPoints(spec.rect.bottom - spec.rect.top, dpi.y)};
+    points_ = {PixelsToPoints(setup.rect.left, dpi.x), PixelsToPoints(setup.rect.top, dpi.y),
+               PixelsToPoints(setup.rect.right - setup.rect.left, dpi.x),
+               PixelsToPoints(setup.rect.bottom - setup.rect.top, dpi.y)};
     return true;
 }
 
