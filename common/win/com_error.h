@@ -11,9 +11,9 @@ namespace kestova::win {
 
 struct DispatchFailure {
     HRESULT code = S_OK;
-    std::wstring member;      // the name that was called
+    std::wstring member;        // the name that was called
     bool unknownMember = false; // the object does not know `member`
-    std::wstring description; // the object's own error description, if it raised one
+    std::wstring description;   // the object's own error description, if it raised one
 };
 
 // Looks `member` up afresh and invokes it. `arguments` are in natural (left-to-right) order; a

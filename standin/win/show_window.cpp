@@ -33,9 +33,9 @@ bool ShowWindow::Create(const ShowWindowSetup& setup, ShowWindowListener& listen
     listener_ = &listener;
     slide_ = 1;
     HWND window = ::CreateWindowExW(
-        WS_EX_TOPMOST, kClassName, setup_.title.c_str(), WS_POPUP, setup_.rect.left, setup_.rect.top,
-        setup_.rect.right - setup_.rect.left, setup_.rect.bottom - setup_.rect.top, nullptr, nullptr,
-        ::GetModuleHandleW(nullptr), this);
+        WS_EX_TOPMOST, kClassName, setup_.title.c_str(), WS_POPUP, setup_.rect.left,
+        setup_.rect.top, setup_.rect.right - setup_.rect.left, setup_.rect.bottom - setup_.rect.top,
+        nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!window)
         return false;
     window_.reset(window);

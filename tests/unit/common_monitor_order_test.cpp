@@ -27,16 +27,19 @@ TEST(MonitorOrder, PrimaryAtOriginComesFirstOthersKeepSystemOrder) {
 TEST(MonitorOrder, WithoutMonitorAtOriginTheSystemOrderStands) {
     EXPECT_EQ(OrderMonitors(Corners({{100, 0}, {1380, 0}})), (std::vector<std::size_t>{0, 1}));
     // Both coordinates must be zero: a corner at (0, 768) is not the primary.
-    EXPECT_EQ(OrderMonitors(Corners({{1024, 0}, {0, 768}, {0, 0}})), (std::vector<std::size_t>{2, 0, 1}));
+    EXPECT_EQ(OrderMonitors(Corners({{1024, 0}, {0, 768}, {0, 0}})),
+              (std::vector<std::size_t>{2, 0, 1}));
 }
 
 TEST(MonitorOrder, FirstOfTwoMonitorsAtOriginWinsAndEmptyStaysEmpty) {
-    EXPECT_EQ(OrderMonitors(Corners({{5, 5}, {0, 0}, {0, 0}})), (std::vector<std::size_t>{1, 0, 2}));
+    EXPECT_EQ(OrderMonitors(Corners({{5, 5}, {0, 0}, {0, 0}})),
+              (std::vector<std::size_t>{1, 0, 2}));
     EXPECT_TRUE(OrderMonitors({}).empty());
 }
 
 TEST(MonitorOrder, RectanglesFollowTheNumbering) {
-    std::vector<MonitorRect> system{{1920, 0, 1024, 768}, {-1280, 0, 1280, 1024}, {0, 0, 1920, 1080}};
+    std::vector<MonitorRect> system{
+        {1920, 0, 1024, 768}, {-1280, 0, 1280, 1024}, {0, 0, 1920, 1080}};
     auto ordered = kestova::MonitorsInProductOrder(system);
     ASSERT_EQ(ordered.size(), 3u);
     EXPECT_EQ(ordered[0], (MonitorRect{0, 0, 1920, 1080}));
