@@ -12,40 +12,40 @@ typedef struct {
     short height;
 } XineramaScreenInfo;
 
-int XineramaQueryExtension(void *display, int *event_base, int *error_base) {
+int XineramaQueryExtension(void* display, int* event_base, int* error_base) {
     (void)display;
     *event_base = 0;
     *error_base = 0;
     return 1;
 }
 
-int XineramaQueryVersion(void *display, int *major, int *minor) {
+int XineramaQueryVersion(void* display, int* major, int* minor) {
     (void)display;
     *major = 1;
     *minor = 1;
     return 1;
 }
 
-int XineramaIsActive(void *display) {
+int XineramaIsActive(void* display) {
     (void)display;
     return 1;
 }
 
-XineramaScreenInfo *XineramaQueryScreens(void *display, int *count) {
+XineramaScreenInfo* XineramaQueryScreens(void* display, int* count) {
     (void)display;
     *count = 0;
-    const char *layout = getenv("KESTOVA_XINERAMA_SCREENS");
+    const char* layout = getenv("KESTOVA_XINERAMA_SCREENS");
     if (!layout || !*layout)
         return NULL;
-    XineramaScreenInfo *heads = calloc(16, sizeof *heads);
+    XineramaScreenInfo* heads = calloc(16, sizeof *heads);
     if (!heads)
         return NULL;
-    const char *p = layout;
+    const char* p = layout;
     while (*p && *count < 16) {
         int w, h, x, y, used = 0;
         if (sscanf(p, "%dx%d+%d+%d%n", &w, &h, &x, &y, &used) != 4)
             break;
-        XineramaScreenInfo *head = &heads[*count];
+        XineramaScreenInfo* head = &heads[*count];
         head->screen_number = *count;
         head->x_org = (short)x;
         head->y_org = (short)y;
