@@ -28,7 +28,6 @@ import os
 import statistics
 import subprocess
 import sys
-import threading
 import time
 from pathlib import Path
 
@@ -44,18 +43,6 @@ VK_F24 = 0x87
 PLACEMENT = ("SlideShowWindow.Left", "SlideShowWindow.Top", "SlideShowWindow.Width",
              "SlideShowWindow.Height")
 ADDIN_KEY = standin.ADDINS_KEY + "\\" + k.ADDIN_PROGID
-
-
-def raw_ms() -> float:
-    """The clock of Wine's GetTickCount."""
-    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1000
-
-
-def tick_to_raw(tick: int, near: float) -> float:
-    """A 32-bit tick as CLOCK_MONOTONIC_RAW milliseconds, taking the wrap nearest to `near`."""
-    base = near - (near % 2**32)
-    candidates = [base + tick - 2**32, base + tick, base + tick + 2**32]
-    return min(candidates, key=lambda c: abs(c - near))
 
 
 def median(values) -> float:
@@ -91,8 +78,8 @@ class Bench:
         if not calls:
             raise SystemExit("the shows were not placed; journal:\n" + self.journal.text())
         last = [c for c in calls if c.member in PLACEMENT][4 * shows - 1]
-        now = raw_ms()
-        return tick_to_raw(calls[0].tick, now), tick_to_raw(last.tick, now)
+        now = k.raw_ms()
+        return k.tick_to_raw(calls[0].tick, now), k.tick_to_raw(last.tick, now)
 
     def corvane_start(self, keyboard: bool):
         """Launches Corvane.scr /s; returns (process, ms to the shows placed, ms to the first
@@ -100,7 +87,7 @@ class Bench:
         k.write_settings(self.w, self.entries, keyboard=keyboard, mouse=True)
         k.reset_input(self.w)
         mark = len(self.journal.entries())
-        launched = raw_ms()
+        launched = k.raw_ms()
         proc = k.start(self.w)
         first, placed = self.placed_at(mark, MONITORS)
         return proc, placed - launched, first - launched
@@ -112,7 +99,7 @@ class Bench:
         for path, monitor in self.entries:
             args += [path, str(monitor)]
         mark = len(self.journal.entries())
-        launched = raw_ms()
+        launched = k.raw_ms()
         lines = k.client(self.w, "session", *args)
         if not lines or not lines[0].startswith("begun"):
             raise SystemExit(f"the bare client failed: {lines}")
@@ -124,26 +111,18 @@ class Bench:
     def end(self, proc, keyboard: bool) -> tuple[float, float]:
         """Injects the ending input (a key through the hook, or Ctrl+Alt+Esc through the hot
         key); returns (ms input -> process gone, ms input -> last show exited)."""
-        gone = {}
-
-        def wait():
-            proc.wait(30)
-            gone["at"] = raw_ms()
-
-        waiter = threading.Thread(target=wait)
-        waiter.start()
+        gone = k.wait_gone(proc)
         mark = len(self.journal.entries())
         if keyboard:
-            answer = k.probe(self.w, "tick", "chord")
+            sent = k.inject_ticked(self.w, "chord")
         else:
-            answer = k.probe(self.w, "tick", "key", VK_F24)
-        sent = tick_to_raw(int(answer[0].split()[1]), raw_ms())
-        waiter.join(35)
+            sent = k.inject_ticked(self.w, "key", VK_F24)
+        gone["thread"].join(65)
         if "at" not in gone:
             raise SystemExit("the run did not end on input")
         exits = [e for e in self.journal.entries()[mark:]
                  if e.kind == "call" and e.member == "SlideShowView.Exit"]
-        last_exit = tick_to_raw(exits[-1].tick, raw_ms()) - sent if exits else float("nan")
+        last_exit = k.tick_to_raw(exits[-1].tick, k.raw_ms()) - sent if exits else float("nan")
         return gone["at"] - sent, last_exit
 
 
@@ -280,7 +259,7 @@ def main() -> int:
             w.import_reg(f"[{k.SETTINGS_KEY}]\r\n\"Count\"=dword:7fffffff\r\n\r\n")
             k.reset_input(w)
             mark = len(bench.journal.entries())
-            launched = raw_ms()
+            launched = k.raw_ms()
             proc = k.start(w)
             big_count.append(bench.placed_at(mark, MONITORS)[1] - launched)
             time.sleep(0.3)

@@ -149,26 +149,33 @@ def run_demo(out: Path) -> list[str]:
             say("")
 
             mark = tail.mark()
-            pressed = time.monotonic()
-            k.probe(w, "key", VK_SPACE)
-            if not k.ended(proc, 15):
+            ending = k.wait_gone(proc)
+            pressed = k.inject_ticked(w, "key", VK_SPACE)
+            pressed_after = time.monotonic() - launched
+            ending["thread"].join(65)
+            if "at" not in ending:
                 raise SystemExit("the key press did not end the run")
-            gone = time.monotonic()
-            exits = {e.fields[0]: t for t, e in tail.since(mark)
-                     if e.kind == "show" and e.fields[1] == "end"}
-            reasons = {e.fields[0]: e.fields[2] for _, e in tail.since(mark)
-                       if e.kind == "show" and e.fields[1] == "end"}
+            gone = ending["at"]
+            reasons, exits = {}, {}
+            lines = [e for _, e in tail.since(mark)]
+            for i, e in enumerate(lines):
+                if e.kind == "show" and e.fields[1] == "end":
+                    reasons[e.fields[0]] = e.fields[2]
+                    # The show's end is journalled inside the Exit call that ends it.
+                    done = [c for c in lines[i:] if c.kind == "call" and
+                            c.member == "SlideShowView.Exit"]
+                    if done:
+                        exits[e.fields[0]] = k.tick_to_raw(done[0].tick, k.raw_ms())
 
-        say("How it ended: a key press (Space, injected with SendInput by a helper program "
-            f"{pressed - launched:.1f} s after the launch).")
-        say(f"  Corvane.scr gone after .......... {ms(gone - pressed)} "
-            "(including starting the helper that injects the key)")
+        say("How it ended: a key press (Space, injected with SendInput "
+            f"{pressed_after:.1f} s after the launch); times from the injection:")
         for name, *_ in PRESENTATIONS:
             if name in exits:
-                say(f"  {name:<14} show ended ...... {ms(exits[name] - pressed)} "
-                    f"({'exited by the add-in' if reasons[name] == 'exit' else reasons[name]})")
+                say(f"  {name:<14} show exited ...... {exits[name] - pressed:.0f} ms "
+                    f"({'by the add-in' if reasons[name] == 'exit' else reasons[name]})")
             else:
-                say(f"  {name:<14} show NOT ended")
+                say(f"  {name:<14} show NOT ended ({reasons.get(name, 'no end journalled')})")
+        say(f"  Corvane.scr gone ................ {gone - pressed:.0f} ms")
         left = k.corvane_windows(w)
         still_open = k.open_presentations(w) or []
         quit_asked = any(e.fields[0] in ("quit", "exit") for e in journal.events("host"))

@@ -278,6 +278,43 @@ def process_figures(pid: int) -> ProcessFigures | None:
 
 
 # ---------------------------------------------------------------------------------------------
+# Clocks
+
+def raw_ms() -> float:
+    """The clock of Wine's GetTickCount (and so of the journal's ticks): CLOCK_MONOTONIC_RAW."""
+    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1000
+
+
+def tick_to_raw(tick: int, near: float) -> float:
+    """A 32-bit tick as CLOCK_MONOTONIC_RAW milliseconds, taking the wrap nearest to `near`."""
+    base = near - (near % 2**32)
+    return min((base + tick + wrap for wrap in (-2**32, 0, 2**32)), key=lambda c: abs(c - near))
+
+
+def inject_ticked(w: winekit.WineSession, *commands) -> float:
+    """Runs probe commands after a "tick"; returns when (CLOCK_MONOTONIC_RAW ms) the probe was
+    about to inject them."""
+    answer = probe(w, "tick", *commands)
+    return tick_to_raw(int(answer[0].split()[1]), raw_ms())
+
+
+def wait_gone(proc: subprocess.Popen) -> dict:
+    """Starts a thread that stamps (CLOCK_MONOTONIC_RAW ms, key "at") the process's end."""
+    gone: dict = {}
+
+    def wait():
+        try:
+            proc.wait(60)
+            gone["at"] = raw_ms()
+        except subprocess.TimeoutExpired:
+            pass
+
+    gone["thread"] = threading.Thread(target=wait, daemon=True)
+    gone["thread"].start()
+    return gone
+
+
+# ---------------------------------------------------------------------------------------------
 # Timing journal lines as they appear
 
 class JournalTail:
