@@ -228,7 +228,8 @@ class SystemScenarios(unittest.TestCase):
             k.install(w)
             harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
             meadow = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
-            missing = r"C:\presentations\Quarterly & final.pptx"
+            # Names beyond the ANSI code page must survive every hop (settings, Corvane's text).
+            missing = r"C:\presentations\Quartal & Übersicht 日本.pptx"
             journal = standin.Journal(w)
             k.park_pointer(w, 100, 900)
             k.write_settings(w, [(harbour, 1), (missing, 2), (meadow, 3)], keyboard=True,
@@ -258,19 +259,21 @@ class SystemScenarios(unittest.TestCase):
         with winekit.WineSession("e2e-three-120", monitors=3, dpi=120) as w:
             k.install(w)
             harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
-            coral = standin.write_presentation(w, "Reef.pptx", color=CORAL)[1]
+            # A name beyond the ANSI code page: opened, shown and placed like any other.
+            reef = standin.write_presentation(w, "Récif 珊瑚.pptx", color=CORAL)[1]
             host = standin.start_standin(w)  # a host already running: Corvane attaches to it
             journal = standin.Journal(w)
             k.park_pointer(w, 100, 900)
             # Monitor 1's entry names nothing: a plain black window, no text.
-            k.write_settings(w, [("", 1), (harbour, 2), (coral, 3)], keyboard=True, mouse=True)
+            k.write_settings(w, [("", 1), (harbour, 2), (reef, 3)], keyboard=True, mouse=True)
             run = Run(w, journal)
             run.wait_for_shows(2)
             time.sleep(0.5)
             shot = k.screenshot(w, winekit.BUILD / "wine" / "e2e-three-120.png")
             labels = k.message_labels(w)
             self.assertShowOver(w, run, shot, "Harbour.pptx", 2, AZURE)
-            self.assertShowOver(w, run, shot, "Reef.pptx", 3, CORAL)
+            self.assertShowOver(w, run, shot, "Récif 珊瑚.pptx", 3, CORAL)
+            self.assertIn(reef, [c.args[0].value for c in run.calls("Presentations.Open")])
             self.assertMessageWindow(w, shot, labels, 1, "")
             self.assertEqual(len(labels), 1)
             self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["direct"])
