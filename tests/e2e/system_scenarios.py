@@ -42,7 +42,6 @@ class Run:
         self.show_mark = len(journal.shows())
         k.reset_input(w)
         self.proc = k.start(w)
-        self.started = time.monotonic()
 
     def entries(self):
         return self.journal.entries()[self.mark:]
