@@ -2,6 +2,7 @@
 
 #include "common/product.h"
 #include "common/win/unique_handle.h"
+#include "settings/win/dialog_window.h"
 #include "settings/win/dpi_layout.h"
 #include "settings/win/handler_guard.h"
 #include "settings/win/message_loop.h"
@@ -81,22 +82,6 @@ private:
     bool closed_ = false;
 };
 
-bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    if (::GetClassInfoExW(instance, kClassName, &windowClass))
-        return true;
-    windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.cbWndExtra = DLGWINDOWEXTRA;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    return ::RegisterClassExW(&windowClass) != 0;
-}
-
 HWND AddControl(HWND parent, HINSTANCE instance, const wchar_t* className, const wchar_t* text,
                 DWORD style, int id) {
     HWND control = ::CreateWindowExW(
@@ -117,7 +102,7 @@ void PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
 }
 
 INT_PTR TAboutForm::ShowModal() {
-    if (!RegisterFormClass(instance_, WindowProc))
+    if (!RegisterDialogClass(instance_, kClassName, WindowProc))
         throw std::runtime_error("Error creating window class");
     POINT centre{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2};
     // No owner: the box stands on its own, as the settings dialog opens it.
@@ -142,25 +127,8 @@ INT_PTR TAboutForm::ShowModal() {
 }
 
 LRESULT CALLBACK TAboutForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* form = static_cast<TAboutForm*>(create->lpCreateParams);
-        form->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TAboutForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form) {
-        LRESULT result = 0;
-        bool handled = false;
-        RunHandler([&] { handled = form->HandleMessage(message, wParam, lParam, result); });
-        if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            form->window_ = nullptr;
-        }
-        if (handled)
-            return result;
-    }
-    return ::DefDlgProcW(window, message, wParam, lParam);
+    return RouteDialogMessage(window, message, wParam, lParam, &TAboutForm::window_,
+                              &TAboutForm::HandleMessage);
 }
 
 bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -7,6 +7,7 @@
 #include "settings/dialog_rows.h"
 #include "settings/row_validation.h"
 #include "settings/win/about_form.h"
+#include "settings/win/dialog_window.h"
 #include "settings/win/dpi_layout.h"
 #include "settings/win/handler_guard.h"
 #include "settings/win/message_loop.h"
@@ -114,24 +115,6 @@ void SetChecked(HWND checkBox, bool checked) {
     ::SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    if (::GetClassInfoExW(instance, kClassName, &windowClass))
-        return true;
-    windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    // A private dialog class: DefDlgProc gives the default button, Tab, Enter and Esc.
-    windowClass.cbWndExtra = DLGWINDOWEXTRA;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    return ::RegisterClassExW(&windowClass) != 0;
-}
-
 } // namespace
 
 int RunConfigureForm(HINSTANCE instance) {
@@ -162,7 +145,8 @@ TConfigureForm::~TConfigureForm() {
 
 std::unique_ptr<TConfigureForm> TConfigureForm::Create(HINSTANCE instance) {
     std::unique_ptr<TConfigureForm> form(new TConfigureForm(instance));
-    if (!RegisterFormClass(instance, WindowProc)) {
+    if (!win::RegisterDialogClass(instance, kClassName, WindowProc,
+                                  ::LoadIconW(instance, MAKEINTRESOURCEW(1)))) {
         win::ShowErrorReport(L"Error creating window class");
         return nullptr;
     }
@@ -202,25 +186,8 @@ std::unique_ptr<TConfigureForm> TConfigureForm::Create(HINSTANCE instance) {
 
 LRESULT CALLBACK TConfigureForm::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* form = static_cast<TConfigureForm*>(create->lpCreateParams);
-        form->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TConfigureForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form) {
-        LRESULT result = 0;
-        bool handled = false;
-        win::RunHandler([&] { handled = form->HandleMessage(message, wParam, lParam, result); });
-        if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            form->window_ = nullptr;
-        }
-        if (handled)
-            return result;
-    }
-    return ::DefDlgProcW(window, message, wParam, lParam);
+    return win::RouteDialogMessage(window, message, wParam, lParam, &TConfigureForm::window_,
+                                   &TConfigureForm::HandleMessage);
 }
 
 bool TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
