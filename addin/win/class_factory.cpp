@@ -1,40 +1,20 @@
 #include "addin/win/class_factory.h"
 
 #include "addin/win/adopt.h"
+#include "addin/win/com_object.h"
 #include "addin/win/module_lock.h"
 #include "common/win/unique_handle.h"
 
-#include <atomic>
 #include <new>
 
 namespace kestova::addin::win {
 
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
-    explicit ClassFactory(CreateInstanceFunction create) noexcept : create_(create) {
-        ObjectCreated();
-    }
+    explicit ClassFactory(CreateInstanceFunction create) noexcept : create_(create) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object)
             return E_POINTER;
@@ -49,9 +29,14 @@ public:
     }
 
 private:
-    ~ClassFactory() { ObjectDestroyed(); }
+    friend ComObject;
+    ~ClassFactory() = default;
+    void* InterfaceFor(REFIID iid) noexcept {
+        if (iid == IID_IUnknown || iid == IID_IClassFactory)
+            return static_cast<IClassFactory*>(this);
+        return nullptr;
+    }
 
-    std::atomic<ULONG> refs_{1};
     CreateInstanceFunction create_;
 };
 

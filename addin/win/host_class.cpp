@@ -3,7 +3,6 @@
 #include "addin/win/addin_module.h"
 #include "addin/win/adopt.h"
 #include "addin/win/com_boundary.h"
-#include "addin/win/module_lock.h"
 
 #include <ocidl.h>
 
@@ -22,31 +21,11 @@ constexpr DISPID kSlideShowEnd = 2014;
 
 // The sink the host calls. It is a separate object holding no reference back, so that the
 // host's reference on it never keeps the Application alive through HostClass.
-class ApplicationEvents final : public IDispatch {
+class ApplicationEvents final : public ComObject<ApplicationEvents, IDispatch> {
 public:
     explicit ApplicationEvents(std::function<void()> onSlideShowEnd)
-        : onSlideShowEnd_(std::move(onSlideShowEnd)) {
-        ObjectCreated();
-    }
+        : onSlideShowEnd_(std::move(onSlideShowEnd)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_EApplication) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count)
             return E_POINTER;
@@ -73,21 +52,24 @@ public:
     }
 
 private:
-    ~ApplicationEvents() { ObjectDestroyed(); }
+    friend ComObject;
+    ~ApplicationEvents() = default;
+    void* InterfaceFor(REFIID iid) noexcept {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_EApplication)
+            return static_cast<IDispatch*>(this);
+        return nullptr;
+    }
 
-    std::atomic<ULONG> refs_{1};
     std::function<void()> onSlideShowEnd_;
 };
 
 HostClass::HostClass(std::function<void()> onSlideShowEnd) {
     events_ = Adopt(new ApplicationEvents(std::move(onSlideShowEnd)));
-    ObjectCreated();
 }
 
 HostClass::~HostClass() {
     Disconnect();
     events_.Reset();
-    ObjectDestroyed();
 }
 
 ComPtr<HostClass> HostClass::Create(std::function<void()> onSlideShowEnd) noexcept {
@@ -136,27 +118,10 @@ void HostClass::Disconnect() noexcept {
     hostApp_.Reset();
 }
 
-HRESULT HostClass::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__HostClass) {
-        *object = static_cast<_HostClass*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG HostClass::AddRef() {
-    return ++refs_;
-}
-
-ULONG HostClass::Release() {
-    ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
+void* HostClass::InterfaceFor(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__HostClass)
+        return static_cast<_HostClass*>(this);
+    return nullptr;
 }
 
 HRESULT HostClass::get_HostApp(IDispatch** application) {

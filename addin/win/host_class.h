@@ -3,11 +3,11 @@
 // HostClass: the receiver of the host Application's events. While its HostApp holds the
 // Application it is connected to that Application's EApplication events; the end of any slide
 // show in the host is passed on to the session service.
+#include "addin/win/com_object.h"
 #include "addin/win/dual_dispatch.h"
 #include "common/win/unique_handle.h"
 #include "paxendo_h.h"
 
-#include <atomic>
 #include <functional>
 
 namespace kestova::addin::win {
@@ -16,7 +16,8 @@ using kestova::win::ComPtr;
 
 class ApplicationEvents;
 
-class HostClass final : public DualDispatch<_HostClass, DualInterface::HostClass> {
+class HostClass final
+    : public ComObject<HostClass, DualDispatch<_HostClass, DualInterface::HostClass>> {
 public:
     // Null when out of memory.
     static ComPtr<HostClass> Create(std::function<void()> onSlideShowEnd) noexcept;
@@ -27,19 +28,16 @@ public:
     // disconnected). Holds the Application only while connected to it.
     HRESULT Connect(IDispatch* application) noexcept;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
     HRESULT STDMETHODCALLTYPE get_HostApp(IDispatch** application) override;
     HRESULT STDMETHODCALLTYPE putref_HostApp(IDispatch* application) override;
 
 private:
+    friend ComObject;
     explicit HostClass(std::function<void()> onSlideShowEnd);
     ~HostClass();
+    void* InterfaceFor(REFIID iid) noexcept;
     void Disconnect() noexcept;
 
-    std::atomic<ULONG> refs_{1};
     ComPtr<ApplicationEvents> events_;
     ComPtr<IDispatch> hostApp_;
     ComPtr<IConnectionPoint> point_;

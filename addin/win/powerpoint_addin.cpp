@@ -4,21 +4,15 @@
 #include "addin/win/adopt.h"
 #include "addin/win/com_boundary.h"
 #include "addin/win/dispatch_object.h"
-#include "addin/win/module_lock.h"
 
 #include <new>
 #include <string>
 
 namespace kestova::addin::win {
 
-PowerPointAddin::PowerPointAddin() {
-    ObjectCreated();
-}
-
 PowerPointAddin::~PowerPointAddin() {
     PPTApp_.Reset();
     AddInInst_.Reset();
-    ObjectDestroyed();
 }
 
 HRESULT PowerPointAddin::CreateInstance(REFIID iid, void** object) noexcept {
@@ -31,30 +25,12 @@ HRESULT PowerPointAddin::CreateInstance(REFIID iid, void** object) noexcept {
     return instance->QueryInterface(iid, object);
 }
 
-HRESULT PowerPointAddin::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
+void* PowerPointAddin::InterfaceFor(REFIID iid) noexcept {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__PowerPointAddin)
-        *object = static_cast<_PowerPointAddin*>(this);
-    else if (iid == IID_IDTExtensibility2)
-        *object = static_cast<IDTExtensibility2*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG PowerPointAddin::AddRef() {
-    return ++refs_;
-}
-
-ULONG PowerPointAddin::Release() {
-    ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
+        return static_cast<_PowerPointAddin*>(this);
+    if (iid == IID_IDTExtensibility2)
+        return static_cast<IDTExtensibility2*>(this);
+    return nullptr;
 }
 
 HRESULT PowerPointAddin::get_PPTApp(IDispatch** application) {

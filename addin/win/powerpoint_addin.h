@@ -2,26 +2,23 @@
 
 // PowerPointAddin: the object the host connects as a COM add-in and hands to the screen saver
 // program as the add-in's Object. Its session methods forward to the library's MainModule.
+#include "addin/win/com_object.h"
 #include "addin/win/dual_dispatch.h"
 #include "common/win/unique_handle.h"
 #include "extensibility_h.h"
 #include "paxendo_h.h"
 
-#include <atomic>
-
 namespace kestova::addin::win {
 
 using kestova::win::ComPtr;
 
-class PowerPointAddin final : public DualDispatch<_PowerPointAddin, DualInterface::PowerPointAddin>,
-                              public DualDispatch<IDTExtensibility2, DualInterface::Extensibility> {
+// One IUnknown serves both interfaces.
+class PowerPointAddin final
+    : public ComObject<PowerPointAddin,
+                       DualDispatch<_PowerPointAddin, DualInterface::PowerPointAddin>,
+                       DualDispatch<IDTExtensibility2, DualInterface::Extensibility>> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** object) noexcept;
-
-    // IUnknown, shared by both interfaces.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // _PowerPointAddin
     HRESULT STDMETHODCALLTYPE get_PPTApp(IDispatch** application) override;
@@ -46,10 +43,11 @@ public:
     HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) override;
 
 private:
-    PowerPointAddin();
+    friend ComObject;
+    PowerPointAddin() = default;
     ~PowerPointAddin();
+    void* InterfaceFor(REFIID iid) noexcept;
 
-    std::atomic<ULONG> refs_{1};
     ComPtr<IDispatch> PPTApp_;    // the host, from connection to disconnection
     ComPtr<IDispatch> AddInInst_; // the host's entry for this add-in
     bool Initialized_ = false;    // the start-up check passed
