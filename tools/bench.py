@@ -267,6 +267,7 @@ def main() -> int:
             big_peak = max(big_peak, figures.peak_rss_kib if figures else 0)
             k.probe(w, "key", VK_F24)
             k.ended(proc, 30)
+    k.discard(w)
 
     ratio_warm = median(warm_corvane) / median(warm_bare)
     ratio_cold = median(cold_corvane) / median(cold_bare)
