@@ -25,6 +25,7 @@ from __future__ import annotations
 
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -163,6 +164,8 @@ def addin_own_time() -> str:
         rows = bench_addin.connection_figures()
     except Exception as failure:  # noqa: BLE001 - a figure of another suite, not ours to fail on
         return f"n/a ({failure})"
+    finally:
+        shutil.rmtree(winekit.SCENARIOS / "addin-bench-connect", ignore_errors=True)
     return "; ".join(f"{value} ({what.split(', ')[-1]})" for what, value in rows) or "n/a"
 
 
