@@ -2,6 +2,7 @@
 #include "standin/recording/recording_addin.h"
 
 #include "standin/win/com_boundary.h"
+#include "standin/win/module_path.h"
 #include "standin/win/registry_values.h"
 
 #include <olectl.h>
@@ -56,20 +57,6 @@ public:
 
 Factory g_factory;
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 const std::wstring kClasses = L"Software\\Classes\\";
 
 } // namespace
@@ -102,7 +89,7 @@ STDAPI DllCanUnloadNow() {
 // Machine-wide, as the test prefixes need it (Wine ignores per-user class registrations).
 STDAPI DllRegisterServer() {
     return ComBoundary([&]() -> HRESULT {
-        std::wstring path = ModulePath();
+        std::wstring path = win::ModulePath(g_module);
         if (path.empty())
             return SELFREG_E_CLASS;
         std::wstring clsidKey = kClasses + L"CLSID\\" + recording::kClsidText;

@@ -1,5 +1,6 @@
 #include "standin/win/registration.h"
 
+#include "standin/win/module_path.h"
 #include "standin/win/powerpoint_ids.h"
 #include "standin/win/registry_values.h"
 
@@ -10,24 +11,10 @@ namespace {
 
 const std::wstring kClasses = L"Software\\Classes\\";
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 } // namespace
 
 bool RegisterServer() {
-    std::wstring exe = ModulePath();
+    std::wstring exe = ModulePath(nullptr);
     if (exe.empty())
         return false;
     std::wstring clsidKey = kClasses + L"CLSID\\" + kApplicationClsidText;
