@@ -129,32 +129,26 @@ LRESULT CALLBACK DisplayFormProc(HWND form, UINT message, WPARAM wParam, LPARAM 
     });
 }
 
+// Both classes paint black: the label is transparent in effect, painting the form's own black
+// under its text.
+void RegisterBlackClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (::GetClassInfoExW(instance, className, &windowClass))
+        return;
+    windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = className;
+    ::RegisterClassExW(&windowClass);
+}
+
 void RegisterClasses(HINSTANCE instance) {
-    WNDCLASSEXW formClass{};
-    formClass.cbSize = sizeof formClass;
-    if (!::GetClassInfoExW(instance, kDisplayFormClass, &formClass)) {
-        formClass = {};
-        formClass.cbSize = sizeof formClass;
-        formClass.lpfnWndProc = DisplayFormProc;
-        formClass.hInstance = instance;
-        formClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        formClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-        formClass.lpszClassName = kDisplayFormClass;
-        ::RegisterClassExW(&formClass);
-    }
-    WNDCLASSEXW labelClass{};
-    labelClass.cbSize = sizeof labelClass;
-    if (!::GetClassInfoExW(instance, kHelpLabelClass, &labelClass)) {
-        labelClass = {};
-        labelClass.cbSize = sizeof labelClass;
-        labelClass.lpfnWndProc = HelpLabelProc;
-        labelClass.hInstance = instance;
-        labelClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        // Transparent in effect: the label paints the form's own black under its text.
-        labelClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-        labelClass.lpszClassName = kHelpLabelClass;
-        ::RegisterClassExW(&labelClass);
-    }
+    RegisterBlackClass(instance, kDisplayFormClass, DisplayFormProc);
+    RegisterBlackClass(instance, kHelpLabelClass, HelpLabelProc);
 }
 
 } // namespace
