@@ -15,11 +15,7 @@
 from __future__ import annotations
 
 import dataclasses
-import os
 import re
-import signal
-import subprocess
-import tempfile
 from pathlib import Path, PureWindowsPath
 
 import winekit
@@ -78,39 +74,6 @@ def unix_path(w: winekit.WineSession, windows_path: str) -> Path:
     if drive == "Z:":
         return Path("/").joinpath(*rest)
     raise ValueError(f"no Unix path for {windows_path}")
-
-
-# ---------------------------------------------------------------------------------------------
-# Running programs that may start the host
-
-def run(w: winekit.WineSession, args: list[str], timeout: float = 60,
-        check: bool = False) -> subprocess.CompletedProcess:
-    """Like w.run, for a program that may start the stand-in through COM.
-
-    Wine hands a server it launches for a client the client's Unix stderr, so the stand-in keeps
-    the client's output pipe open for as long as it runs, and a reader waiting for the end of
-    that pipe (w.run) waits for the stand-in. Output goes through files here instead.
-    """
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        proc = subprocess.Popen([winekit.WINE, *args], env=w.env, stdout=out, stderr=err,
-                                start_new_session=True)
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            try:
-                os.killpg(proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            proc.wait()
-            raise
-        out.seek(0)
-        err.seek(0)
-        result = subprocess.CompletedProcess(args, proc.returncode,
-                                             out.read().decode(errors="replace"),
-                                             err.read().decode(errors="replace"))
-    if check and result.returncode != 0:
-        raise AssertionError(f"{args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
-    return result
 
 
 # ---------------------------------------------------------------------------------------------
