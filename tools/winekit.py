@@ -217,8 +217,9 @@ class WineSession:
             raise
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, exc_type, *exc):
+        # A failed scenario keeps its prefix for a look; a good one gives its disk space back.
+        self.stop(keep_prefix=exc_type is not None)
         return False
 
     def start(self):
@@ -318,7 +319,7 @@ class WineSession:
             subprocess.run(["convert", "ppm:-", str(path)], input=raw, check=True, timeout=60)
         return image
 
-    def stop(self):
+    def stop(self, keep_prefix: bool = False):
         for proc in self._children:
             if proc.poll() is None:
                 _kill_group(proc)
@@ -333,6 +334,9 @@ class WineSession:
         if self.xvfb:
             self.xvfb.stop()
             self.xvfb = None
+        # A prefix is ~700 MB (KESTOVA_KEEP_PREFIX=1 keeps them all).
+        if not keep_prefix and not os.environ.get("KESTOVA_KEEP_PREFIX"):
+            shutil.rmtree(self.prefix, ignore_errors=True)
 
 
 def _kill_group(proc: subprocess.Popen):
