@@ -25,7 +25,6 @@ from __future__ import annotations
 
 import argparse
 import os
-import shutil
 import statistics
 import subprocess
 import sys
@@ -164,8 +163,6 @@ def addin_own_time() -> str:
         rows = bench_addin.connection_figures()
     except Exception as failure:  # noqa: BLE001 - a figure of another suite, not ours to fail on
         return f"n/a ({failure})"
-    finally:
-        shutil.rmtree(winekit.SCENARIOS / "addin-bench-connect", ignore_errors=True)
     return "; ".join(f"{value} ({what.split(', ')[-1]})" for what, value in rows) or "n/a"
 
 
@@ -270,7 +267,6 @@ def main() -> int:
             big_peak = max(big_peak, figures.peak_rss_kib if figures else 0)
             k.probe(w, "key", VK_F24)
             k.ended(proc, 30)
-    k.discard(w)
 
     ratio_warm = median(warm_corvane) / median(warm_bare)
     ratio_cold = median(cold_corvane) / median(cold_bare)

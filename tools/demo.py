@@ -190,7 +190,6 @@ def run_demo(out: Path) -> list[str]:
         if not exact_all or left or len(exits) != len(PRESENTATIONS):
             say("")
             say("SOMETHING WENT WRONG: see the lines above.")
-    k.discard(w)
     return report
 
 

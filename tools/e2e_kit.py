@@ -135,11 +135,6 @@ def write_settings(w: winekit.WineSession, entries, keyboard=False, mouse=False)
     w.import_reg("\r\n".join(lines) + "\r\n")
 
 
-def discard(w: winekit.WineSession):
-    """Removes a stopped session's prefix (some 700 MB): kept only where a scenario failed."""
-    shutil.rmtree(w.prefix, ignore_errors=True)
-
-
 # ---------------------------------------------------------------------------------------------
 # Running
 

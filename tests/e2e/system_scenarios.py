@@ -181,7 +181,6 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
             self.assertEqual(k.probe(w, "atom", k.ATOM), ["atom 0"])
             self.assertEqual(k.probe(w, "hotkey"), ["hotkey free"])
-        k.discard(w)
 
     def test_two_monitors_120dpi_show_reaching_its_end_and_mouse_end(self):
         with winekit.WineSession("e2e-two-120", monitors=2, dpi=120) as w:
@@ -222,7 +221,6 @@ class SystemScenarios(unittest.TestCase):
             k.probe(w, "move", 1, 0)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        still_open=[harbour, short])
-        k.discard(w)
 
     def test_three_monitors_96dpi_missing_file_text_and_user_ends_one_show(self):
         with winekit.WineSession("e2e-three-96", monitors=3) as w:
@@ -255,7 +253,6 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        user_ended={"Meadow.pptx": "escape"},
                                        still_open=[harbour, meadow])
-        k.discard(w)
 
     def test_three_monitors_120dpi_show_left_of_primary_and_host_killed(self):
         with winekit.WineSession("e2e-three-120", monitors=3, dpi=120) as w:
@@ -288,7 +285,6 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(k.show_windows(w), [])
             self.assertEqual([s for s in run.shows() if s[1] == "end"], [],
                              "nothing exited a show of a dead host")
-        k.discard(w)
 
     def test_failure_displays(self):
         with winekit.WineSession("e2e-failures", monitors=2) as w:
@@ -370,7 +366,6 @@ class SystemScenarios(unittest.TestCase):
             k.probe(w, "key", VK_F24)
             self.assertEndedEverything(w, run)
             self.assertEqual(run.calls("Presentations.Open"), [])
-        k.discard(w)
 
 
 if __name__ == "__main__":
