@@ -1,14 +1,4 @@
-# Cross build of the Windows binaries with MinGW-w64 (posix threads flavour, static runtime).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of the Windows binaries with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KESTOVA_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${KESTOVA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KESTOVA_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${KESTOVA_MINGW_PREFIX}-windres)
-set(KESTOVA_WIDL ${KESTOVA_MINGW_PREFIX}-widl)
-set(CMAKE_FIND_ROOT_PATH /usr/${KESTOVA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest and test discovery run the Windows test programs through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-exec)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -18,10 +18,10 @@ from pathlib import Path
 
 import standin
 import winekit
+from settings_kit import SETTINGS_KEY, write_settings  # noqa: F401 - re-exported
 
 INSTALL_DIR = r"C:\Program Files\Kestova Screen Saver"
 BINARIES = ("Corvane.scr", "Paxendo.dll", "Tovrin.dll")
-SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
 ADDIN_PROGID = "Paxendo.PowerPointAddin"
 CAPTION = "Kestova Screen Saver"
 ATOM = "ScreenSaverBreakOut"
@@ -119,20 +119,6 @@ def install(w: winekit.WineSession, host: bool = True, addin: bool = True, **kno
     if host:
         standin.install_standin(w, **knobs)
     install_product(w, register=addin)
-
-
-def write_settings(w: winekit.WineSession, entries, keyboard=False, mouse=False):
-    """What the settings dialog saves: the flags, Count, and one key per entry ("0", "1", ...)
-    with MonitorNum and PresName; entries are (PresName, MonitorNum), entry i for monitor i + 1.
-    Whatever was stored before is removed first."""
-    lines = [f"[-{SETTINGS_KEY}]", "", f"[{SETTINGS_KEY}]",
-             f'"EnableKeyboard"=dword:{int(keyboard):08x}',
-             f'"EnableMouse"=dword:{int(mouse):08x}',
-             f'"Count"=dword:{len(entries):08x}', ""]
-    for i, (path, monitor) in enumerate(entries):
-        lines += [f"[{SETTINGS_KEY}\\{i}]", f'"MonitorNum"=dword:{monitor:08x}',
-                  '"PresName"="' + path.replace("\\", "\\\\") + '"', ""]
-    w.import_reg("\r\n".join(lines) + "\r\n")
 
 
 # ---------------------------------------------------------------------------------------------

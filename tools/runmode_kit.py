@@ -10,10 +10,10 @@ import time
 
 import standin
 import winekit
+from settings_kit import SETTINGS_KEY, write_settings  # noqa: F401 - re-exported
 
 CORVANE = "Corvane.scr"
 PROBE = "ScreensaverProbe.exe"
-SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
 ATOM = "ScreenSaverBreakOut"
 CAPTION = "Kestova Screen Saver"
 VK_F24 = 0x87
@@ -22,18 +22,6 @@ WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
 WS_EX_TOPMOST = 0x8
 WS_EX_TOOLWINDOW = 0x80
-
-
-def write_settings(w: winekit.WineSession, entries, keyboard=False, mouse=False):
-    """The stored settings: entries are (PresName, MonitorNum), entry i for monitor i + 1."""
-    lines = [f"[-{SETTINGS_KEY}]", "", f"[{SETTINGS_KEY}]",
-             f'"EnableKeyboard"=dword:{int(keyboard):08x}',
-             f'"EnableMouse"=dword:{int(mouse):08x}',
-             f'"Count"=dword:{len(entries):08x}', ""]
-    for i, (path, monitor) in enumerate(entries):
-        lines += [f"[{SETTINGS_KEY}\\{i}]", f'"MonitorNum"=dword:{monitor:08x}',
-                  '"PresName"="' + path.replace("\\", "\\\\") + '"', ""]
-    w.import_reg("\r\n".join(lines) + "\r\n")
 
 
 def start(w: winekit.WineSession, *args: str) -> subprocess.Popen:
