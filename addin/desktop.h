@@ -3,6 +3,7 @@
 // What the add-in needs of the desktop it runs on: the system-wide window-update lock, the
 // screen's pixels per inch, and the one message it ever shows.
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace kestova::addin {
@@ -10,6 +11,14 @@ namespace kestova::addin {
 struct PixelsPerInch {
     int32_t x = 0;
     int32_t y = 0;
+};
+
+// The screen saver program that called for a session, opened for waiting.
+class CallerProcess {
+public:
+    virtual ~CallerProcess() = default;
+    // True when the process has ended (or can no longer be waited for); never blocks.
+    [[nodiscard]] virtual bool HasEnded() noexcept = 0;
 };
 
 class Desktop {
@@ -23,6 +32,15 @@ public:
     [[nodiscard]] virtual std::optional<PixelsPerInch> ScreenPixelsPerInch() = 0;
     // The modal notice that the host is too old; returns when the user has closed it.
     virtual void ShowVersionNotice() = 0;
+
+    // Null when the process can't be opened, most often because it has ended already.
+    [[nodiscard]] virtual std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t) {
+        return nullptr;
+    }
+    // MainModule::CheckScreenSaverCaller about every quarter second, on this thread, until
+    // StopCallerChecks.
+    virtual void StartCallerChecks() {}
+    virtual void StopCallerChecks() {}
 };
 
 } // namespace kestova::addin

@@ -40,6 +40,7 @@ bool MainModule::CheckHostVersion(HostRef application) noexcept {
 }
 
 void MainModule::InitializeScreenSaverSession(int32_t count) noexcept {
+    ForgetCaller();
     CurrentSession_.Count = count;
     // Replacing the array releases the previous entries' references; their presentations stay
     // open and their shows keep running.
@@ -91,6 +92,7 @@ HostRef MainModule::FindOpenPresentation(const std::wstring& presName) noexcept 
 }
 
 std::wstring MainModule::PrepareScreenSaver() noexcept {
+    Busy busy(*this);
     try {
         const int32_t count = CurrentSession_.Count;
         for (int32_t i = 1; i <= count; ++i) {
@@ -114,6 +116,7 @@ std::wstring MainModule::PrepareScreenSaver() noexcept {
 }
 
 void MainModule::ExitScreenSaverSession() noexcept {
+    ForgetCaller();
     const int32_t count = CurrentSession_.Count;
     for (int32_t i = 1; i <= count; ++i) {
         ScreenSaverEntry* entry = CurrentSession_.Entry(i);
@@ -125,6 +128,34 @@ void MainModule::ExitScreenSaverSession() noexcept {
     }
     CurrentSession_.Count = 0;
     Attempt([&] { CurrentSession_.Entries = std::vector<ScreenSaverEntry>(1); });
+}
+
+void MainModule::WatchScreenSaverCaller(int32_t processId) noexcept {
+    ForgetCaller();
+    Attempt([&] { Caller_ = desktop_.OpenCallerProcess(processId); });
+    CallerWatched_ = true;
+    // Never ended from here: this call may arrive in the middle of another operation (the
+    // host's own message loop lets queued calls in); the check waits for that to finish.
+    Attempt([&] { desktop_.StartCallerChecks(); });
+}
+
+void MainModule::CheckScreenSaverCaller() noexcept {
+    if (!CallerWatched_ || busy_ > 0)
+        return;
+    // A caller that can't be opened has ended before its call arrived: the usual case.
+    if (Caller_ && !Caller_->HasEnded())
+        return;
+    ForgetCaller();
+    EndScreenSaver();
+    ExitScreenSaverSession();
+}
+
+void MainModule::ForgetCaller() noexcept {
+    if (!CallerWatched_)
+        return;
+    CallerWatched_ = false;
+    Caller_.reset();
+    Attempt([&] { desktop_.StopCallerChecks(); });
 }
 
 void MainModule::ReleaseSessionAtShutdown() noexcept {

@@ -49,6 +49,13 @@ public:
     void EndScreenSaver() noexcept;
     void ExitScreenSaverSession() noexcept;
     [[nodiscard]] bool ShouldEndScreenSaver() const noexcept { return ShouldEnd_; }
+    // The caller of the session could not wait for its end (the host kept it waiting, and it
+    // left): once process `processId` is gone, the session is ended as EndScreenSaver and
+    // ExitScreenSaverSession would end it. A new session or the session's end forgets the caller.
+    void WatchScreenSaverCaller(int32_t processId) noexcept;
+    // One look at the watched caller; does nothing while another operation of the session runs.
+    void CheckScreenSaverCaller() noexcept;
+    [[nodiscard]] bool WatchesCaller() const noexcept { return CallerWatched_; }
     void HostApp_SlideShowEnd() noexcept { ShouldEnd_ = true; }
 
     // The host is shutting down: a session still running is ended and the session's references
@@ -70,6 +77,19 @@ public:
     [[nodiscard]] bool HasEventSink() const noexcept { return EventSink_ != nullptr; }
 
 private:
+    // Marks an operation that calls the host, which may let a check run in the middle of it.
+    class Busy {
+    public:
+        explicit Busy(MainModule& module) noexcept : module_(module) { ++module_.busy_; }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+        ~Busy() { --module_.busy_; }
+
+    private:
+        MainModule& module_;
+    };
+
+    void ForgetCaller() noexcept;
     void PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
 
     PresentationHost& host_;
@@ -80,6 +100,9 @@ private:
     HostRef HostPPTApp_;
     bool ShouldEnd_ = false;
     std::unique_ptr<EventSink> EventSink_;
+    std::unique_ptr<CallerProcess> Caller_;
+    bool CallerWatched_ = false;
+    int busy_ = 0;
 };
 
 } // namespace kestova::addin

@@ -31,6 +31,7 @@ private:
 } // namespace
 
 void MainModule::BeginScreenSaver() noexcept {
+    Busy busy(*this);
     Attempt([&] {
         EventSink_ = host_.NewEventSink([this] { HostApp_SlideShowEnd(); });
         return EventSink_ && EventSink_->SetHostApp(HostPPTApp_);
@@ -107,6 +108,7 @@ bool MainModule::PixelsToPoints(float& x, float& y) noexcept {
 }
 
 void MainModule::EndScreenSaver() noexcept {
+    Busy busy(*this);
     const int32_t count = CurrentSession_.Count;
     for (int32_t i = 1; i <= count; ++i) {
         ScreenSaverEntry* entry = CurrentSession_.Entry(i);

@@ -4,12 +4,14 @@ fails on a time (only when a run does not work at all).
   P1  Corvane.scr /s start -> shows placed, against a bare client (E2eClient.exe session) making
       the same automation calls in the same Wine session: host already running, and host started
       through COM
-  P2  injected input -> Corvane.scr gone, including EndScreenSaver and ExitScreenSaverSession
+  P2  injected input -> Corvane.scr gone, including EndScreenSaver and ExitScreenSaverSession;
+      and with the host hanging (7 s in the start of a show): input -> Corvane's windows gone,
+      input -> process gone
   P3  CPU time and working-set growth of Corvane.scr over a run left alone
   P4  add-in load time: the add-in object created in a fresh process (ProgID lookup, Paxendo.dll
       loaded, class factory), the add-in's own connection time (tools/bench_addin.py), and the
       host's start with and without Paxendo
-  P5  sizes of the three binaries; Corvane.scr's peak working set
+  P5  sizes of the three binaries; Corvane.scr's peak working set next to the bare client's
   P6  LoadSession with Count = 2^31 - 1: natively (settings_load_bench) and Corvane.scr /s under
       Wine with that Count in the registry
 
@@ -124,6 +126,52 @@ class Bench:
                  if e.kind == "call" and e.member == "SlideShowView.Exit"]
         last_exit = k.tick_to_raw(exits[-1].tick, k.raw_ms()) - sent if exits else float("nan")
         return gone["at"] - sent, last_exit
+
+
+def bare_peak(w: winekit.WineSession, entries) -> int:
+    """Peak working set (KiB) of the bare client's whole session run, polled until it ends."""
+    args = []
+    for path, monitor in entries:
+        args += [path, str(monitor)]
+    proc = w.start_program([str(k.build_client()), "session", *args])
+    peak = 0
+    while proc.poll() is None:
+        figures = k.process_figures(proc.pid)
+        if figures:
+            peak = max(peak, figures.peak_rss_kib)
+        time.sleep(0.02)
+    return peak
+
+
+def hung_host(w: winekit.WineSession, bench: "Bench", runs: int) -> tuple[list, list]:
+    """The host takes 7 s to start a show (stand-in SlowMember); Ctrl+Alt+Esc while it waits.
+    Returns (ms input -> Corvane's windows gone, ms input -> process gone)."""
+    standin.quit_standin(w)
+    standin.set_knobs(w, "Standin", SlowMember="SlideShowSettings.Run", SlowMs=7000)
+    entries = bench.entries[:-1] + [("", MONITORS)]  # one black window to watch go
+    hidden, gone_after = [], []
+    for _ in range(runs):
+        k.write_settings(w, entries, keyboard=True, mouse=True)
+        k.reset_input(w)
+        mark = len(bench.journal.entries())
+        proc = k.start(w)
+        if not bench.journal.wait_for(lambda j: [e for e in j.entries()[mark:]
+                                                 if e.kind == "wait"], timeout=60):
+            raise SystemExit("the host never hung; journal:\n" + bench.journal.text())
+        gone = k.wait_gone(proc)
+        answer = k.probe(w, "tick", "chord", "hidden", "TDisplayForm", 10000)
+        sent = int(answer[0].split()[1])
+        if answer[1].startswith("hidden "):
+            hidden.append((int(answer[1].split()[1]) - sent) % 2**32)
+        gone["thread"].join(65)
+        if "at" in gone:
+            gone_after.append(gone["at"] - k.tick_to_raw(sent, k.raw_ms()))
+        # The host answers, then the add-in ends what it started: wait for that before the next.
+        bench.journal.wait_for(lambda j: [e for e in j.entries()[mark:] if e.kind == "show"
+                                          and e.fields[1] == "end"], timeout=30)
+    standin.quit_standin(w)
+    standin.set_knobs(w, "Standin", SlowMember=None, SlowMs=None)
+    return hidden, gone_after
 
 
 def host_load(w: winekit.WineSession, journal: standin.Journal, runs: int):
@@ -268,6 +316,9 @@ def main() -> int:
             k.probe(w, "key", VK_F24)
             k.ended(proc, 30)
 
+        bare_peak_kib = bare_peak(w, bench.entries)
+        hung_hidden, hung_gone = hung_host(w, bench, max(2, runs // 2))
+
     ratio_warm = median(warm_corvane) / median(warm_bare)
     ratio_cold = median(cold_corvane) / median(cold_bare)
     rows += [
@@ -285,6 +336,8 @@ def main() -> int:
         ("", "  -> last show exited by EndScreenSaver", spread(hook_exit)),
         ("", "Ctrl+Alt+Esc (hot key) -> Corvane gone", spread(hot_key)),
         ("", "  -> last show exited by EndScreenSaver", spread(hot_key_exit)),
+        ("", "host hanging 7 s: Ctrl+Alt+Esc -> Corvane's windows gone", spread(hung_hidden)),
+        ("", "  -> Corvane's process gone (host still hanging)", spread(hung_gone)),
         ("P3", f"over {args.idle:.0f} s of a run (3 shows): CPU time",
          f"{last.cpu_seconds - first.cpu_seconds:.2f} s "
          f"({100 * (last.cpu_seconds - first.cpu_seconds) / args.idle:.2f} % of one core)"),
@@ -297,7 +350,9 @@ def main() -> int:
          "difference is within the spread)"),
         ("P5", "Corvane.scr / Paxendo.dll / Tovrin.dll",
          " / ".join(f"{sizes[n] / 1024:.0f} KiB" for n in k.BINARIES)),
-        ("", "Corvane.scr peak working set", f"{peak / 1024:.1f} MiB"),
+        ("", "peak working set: Corvane.scr / bare client (same calls)",
+         f"{peak / 1024:.1f} MiB / {bare_peak_kib / 1024:.1f} MiB "
+         f"(ratio {peak / bare_peak_kib if bare_peak_kib else float('nan'):.2f})"),
         ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
         ("", "Corvane.scr /s with that Count: start -> shows placed",
          spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),

@@ -117,6 +117,13 @@ HRESULT PowerPointAddin::GetProcessId(LONG* processId) {
     });
 }
 
+HRESULT PowerPointAddin::WatchScreenSaverCaller(LONG processId) {
+    return Trapped([&] {
+        TheMainModule().WatchScreenSaverCaller(processId);
+        return S_OK;
+    });
+}
+
 HRESULT PowerPointAddin::OnConnection(IDispatch* application, ext_ConnectMode connectMode,
                                       IDispatch* addInInst, SAFEARRAY** custom) {
     return Trapped([&] {

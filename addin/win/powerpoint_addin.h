@@ -32,6 +32,7 @@ public:
     HRESULT STDMETHODCALLTYPE ExitScreenSaverSession() override;
     HRESULT STDMETHODCALLTYPE ShouldEndScreenSaver(VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE GetProcessId(LONG* processId) override;
+    HRESULT STDMETHODCALLTYPE WatchScreenSaverCaller(LONG processId) override;
 
     // IDTExtensibility2 (the AddinInstance_ handlers)
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode connectMode,

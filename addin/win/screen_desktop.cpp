@@ -1,11 +1,39 @@
 #include "addin/win/screen_desktop.h"
 
+#include "addin/win/addin_module.h"
+#include "addin/win/com_boundary.h"
 #include "common/product.h"
 #include "common/win/unique_handle.h"
 
 #include <windows.h>
 
 namespace kestova::addin::win {
+
+namespace {
+
+constexpr UINT kCallerCheckInterval = 250;
+
+class WaitableCaller final : public CallerProcess {
+public:
+    explicit WaitableCaller(kestova::win::UniqueHandle process) noexcept
+        : process_(std::move(process)) {}
+    bool HasEnded() noexcept override {
+        return ::WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;
+    }
+
+private:
+    kestova::win::UniqueHandle process_;
+};
+
+// A thread timer: it runs on the host's main thread, between the host's own messages.
+void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
+    (void)Trapped([] {
+        TheMainModule().CheckScreenSaverCaller();
+        return S_OK;
+    });
+}
+
+} // namespace
 
 bool ScreenDesktop::LockUpdate() {
     return ::LockWindowUpdate(::GetDesktopWindow()) != FALSE;
@@ -26,6 +54,25 @@ std::optional<PixelsPerInch> ScreenDesktop::ScreenPixelsPerInch() {
 void ScreenDesktop::ShowVersionNotice() {
     ::MessageBoxW(nullptr, L"Kestova Screen Saver requires Microsoft PowerPoint 2000 or later.",
                   kProductCaption, MB_ICONERROR);
+}
+
+std::unique_ptr<CallerProcess> ScreenDesktop::OpenCallerProcess(int32_t processId) {
+    kestova::win::UniqueHandle process(
+        ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId)));
+    if (!process)
+        return nullptr;
+    return std::make_unique<WaitableCaller>(std::move(process));
+}
+
+void ScreenDesktop::StartCallerChecks() {
+    if (!checks_)
+        checks_ = ::SetTimer(nullptr, 0, kCallerCheckInterval, CheckCaller);
+}
+
+void ScreenDesktop::StopCallerChecks() {
+    if (checks_)
+        ::KillTimer(nullptr, checks_);
+    checks_ = 0;
 }
 
 } // namespace kestova::addin::win

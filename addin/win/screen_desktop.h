@@ -2,6 +2,8 @@
 
 #include "addin/desktop.h"
 
+#include <windows.h>
+
 namespace kestova::addin::win {
 
 class ScreenDesktop : public Desktop {
@@ -10,6 +12,12 @@ public:
     void UnlockUpdate() override;
     std::optional<PixelsPerInch> ScreenPixelsPerInch() override;
     void ShowVersionNotice() override;
+    std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t processId) override;
+    void StartCallerChecks() override;
+    void StopCallerChecks() override;
+
+private:
+    UINT_PTR checks_ = 0; // the thread timer of the caller checks
 };
 
 } // namespace kestova::addin::win

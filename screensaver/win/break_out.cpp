@@ -38,17 +38,25 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
                             [&] { return HandleHookEvent(MouseHook.get(), code, wParam, lParam); });
 }
 
+// Each piece is put in place once: the run arms as soon as its settings are read and again at
+// the end of its start.
 void BreakOut::AddHotKey() noexcept {
+    if (BreakOutAtom)
+        return;
     // The atom doubles as the hot key's identifier, which keeps it unique on the desktop.
     BreakOutAtom.reset(::GlobalAddAtomW(kBreakOutAtomName));
     ::RegisterHotKey(window_, BreakOutAtom.get(), kCtrlAlt, VK_ESCAPE);
 }
 
 void BreakOut::InstallKeyboardHook() noexcept {
+    if (KeyboardHook)
+        return;
     KeyboardHook.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, instance_, 0));
 }
 
 void BreakOut::InstallMouseHook() noexcept {
+    if (MouseHook)
+        return;
     MouseHook.reset(::SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, instance_, 0));
 }
 

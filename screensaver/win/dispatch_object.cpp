@@ -1,6 +1,7 @@
 #include "screensaver/win/dispatch_object.h"
 
 #include "common/win/com_error.h"
+#include "screensaver/win/host_calls.h"
 
 #include <vector>
 
@@ -105,8 +106,11 @@ AutomationValue DispatchObject::Invoke(const std::wstring& member, InvokeKind ki
     const WORD flags = kind == InvokeKind::PropertyRead
                            ? static_cast<WORD>(DISPATCH_METHOD | DISPATCH_PROPERTYGET)
                            : static_cast<WORD>(DISPATCH_METHOD);
+    if (HostCallsRefused())
+        ThrowFailure(E_ABORT, member);
     UniqueVariant returned;
     DispatchFailure failure;
+    HostCallScope out(object_.Get(), member);
     const HRESULT hr =
         InvokeByName(object_.Get(), member.c_str(), flags, variants,
                      result == ResultKind::None ? nullptr : returned.get(), &failure);

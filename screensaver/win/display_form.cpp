@@ -115,6 +115,14 @@ LRESULT CALLBACK DisplayFormProc(HWND form, UINT message, WPARAM wParam, LPARAM 
             if (HWND label = TDisplayForm::HelpLabel(form))
                 ::MoveWindow(label, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
             return 0;
+        case WM_CLOSE:
+            // No holes by request: Alt+F4, the system menu and a posted close leave the monitor
+            // covered. Only the end of the run takes the window away.
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE)
+                return 0;
+            break;
         case WM_DPICHANGED:
             // The window keeps covering its monitor; only the text follows the new DPI.
             if (HWND label = TDisplayForm::HelpLabel(form)) {

@@ -6,6 +6,7 @@
 #include "common/win/unique_handle.h"
 #include "screensaver/win/boundary.h"
 #include "screensaver/win/display_form.h"
+#include "screensaver/win/host_calls.h"
 #include "screensaver/win/monitor_order.h"
 #include "screensaver/win/powerpoint_host.h"
 #include "settings/win/windows_registry.h"
@@ -19,6 +20,10 @@ constexpr int kDesignLeft = 192;
 constexpr int kDesignTop = 122;
 constexpr int kDesignWidth = 132;
 constexpr int kDesignHeight = 80;
+
+constexpr UINT kRunOnWindowThread = WM_APP + 1; // lParam: std::function<void()>*
+constexpr UINT_PTR kEndTimerId = 2;
+constexpr UINT kEndTimerInterval = 100;
 
 class WatchedHostProcess final : public WatchedProcess {
 public:
@@ -47,6 +52,13 @@ void RegisterMainFormClass(HINSTANCE instance, WNDPROC procedure) {
     ::RegisterClassExW(&windowClass);
 }
 
+// Leaves the process when the session thread has not finished the run's end in time.
+DWORD WINAPI Watchdog(void* sessionEnded) {
+    if (::WaitForSingleObject(static_cast<HANDLE>(sessionEnded), kLeaveAfter) != WAIT_OBJECT_0)
+        ::TerminateProcess(::GetCurrentProcess(), 0);
+    return 0;
+}
+
 int Scale(int value, UINT dpi) {
     return ::MulDiv(value, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
@@ -55,7 +67,16 @@ int Scale(int value, UINT dpi) {
 
 TMainForm::TMainForm(HINSTANCE instance, PresentationHost& host,
                      SessionDriver::SettingsLoader loadSession, TSession& session)
-    : instance_(instance), driver_(*this, host, std::move(loadSession), session) {}
+    : instance_(instance), driver_(
+                               *this, host,
+                               [this, load = std::move(loadSession)](TSession& loaded) {
+                                   load(loaded);
+                                   // Armed as soon as the flags are known, before the host is
+                                   // contacted: a host that hangs at start must not keep the user
+                                   // from ending the run.
+                                   ArmEarly(loaded.EnableKeyboard, loaded.EnableMouse);
+                               },
+                               session) {}
 
 TMainForm::~TMainForm() {
     Destroy();
@@ -72,19 +93,136 @@ bool TMainForm::Create() {
         return false;
     breakOut_ = std::make_unique<BreakOut>(window_, instance_);
     SetBreakOutWindow(window_);
-    driver_.FormCreate();
-    if (driver_.MainWindowShown())
-        ::ShowWindow(window_, SW_SHOW);
+    started_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    endRequested_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    sessionEnded_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ticks_.reset(::CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    if (started_ && endRequested_ && sessionEnded_ && ticks_)
+        sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
+    if (!sessionThread_) {
+        HWND window = std::exchange(window_, nullptr);
+        breakOut_.reset();
+        ::DestroyWindow(window);
+        SetBreakOutWindow(nullptr);
+        return false;
+    }
     return true;
+}
+
+bool TMainForm::WaitStarted(DWORD milliseconds) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    HANDLE started = started_.get();
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline)
+            return false;
+        const DWORD result =
+            ::MsgWaitForMultipleObjects(1, &started, FALSE, DWORD(deadline - now), QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        for (MSG message{}; ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+            if (message.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+                return false;
+            }
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+DWORD WINAPI TMainForm::SessionMain(void* form) {
+    static_cast<TMainForm*>(form)->SessionLoop();
+    return 0;
+}
+
+void TMainForm::SessionLoop() noexcept {
+    const DWORD windowThread = ::GetWindowThreadProcessId(window_, nullptr);
+    {
+        // The host's objects live here for the whole run: any thread of this apartment may call
+        // them, also while another call of the run is still out.
+        ComApartment apartment(COINIT_MULTITHREADED);
+        driver_.FormCreate();
+        if (driver_.MainWindowShown())
+            Guarded(0, [&] {
+                OnWindowThread([&] { ::ShowWindow(window_, SW_SHOW); });
+                return 0;
+            });
+        ::SetEvent(started_.get());
+        const HANDLE events[] = {endRequested_.get(), ticks_.get()};
+        while (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+            driver_.TimerTimer();
+        RefuseHostCalls(false);
+        driver_.FormDestroy();
+    }
+    ::SetEvent(sessionEnded_.get());
+    // Ends the message loop, also when the window was destroyed from outside.
+    ::PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
+}
+
+void TMainForm::OnWindowThread(const std::function<void()>& work) {
+    if (ending_ || !window_)
+        return;
+    ::SendMessageW(window_, kRunOnWindowThread, 0,
+                   reinterpret_cast<LPARAM>(const_cast<std::function<void()>*>(&work)));
+}
+
+void TMainForm::ArmEarly(bool keyboard, bool mouse) {
+    if (keyboard)
+        AddBreakOutHotKey();
+    else
+        InstallKeyboardHook();
+    if (!mouse)
+        InstallMouseHook();
+}
+
+void TMainForm::BeginEnd() noexcept {
+    if (ending_.exchange(true))
+        return;
+    endAt_ = ::GetTickCount64();
+    // A start still under way stops at its next call: nothing new begins after the input.
+    RefuseHostCalls(true);
+    for (HWND form : forms_)
+        ::DestroyWindow(form);
+    forms_.clear();
+    if (window_)
+        ::ShowWindow(window_, SW_HIDE);
+    if (breakOut_)
+        breakOut_->Disarm();
+    // Whatever the host does, the process leaves: calls left unanswered are abandoned.
+    watchdog_.reset(::CreateThread(nullptr, 0, Watchdog, sessionEnded_.get(), 0, nullptr));
+    ::SetEvent(endRequested_.get());
+    if (window_)
+        ::SetTimer(window_, kEndTimerId, kEndTimerInterval, nullptr);
+}
+
+void TMainForm::WatchEnd() noexcept {
+    if (::WaitForSingleObject(sessionEnded_.get(), 0) == WAIT_OBJECT_0) {
+        ::KillTimer(window_, kEndTimerId);
+        return;
+    }
+    // A host that keeps an add-in call waiting this long after the input is taken for hung: the
+    // add-in is asked, behind that call, to end the session once this process is gone.
+    if (!handedOver_ && ::GetTickCount64() - endAt_ >= kHandOverAfter && AddInCallOut()) {
+        handedOver_ = true;
+        HandSessionToAddIn();
+    }
 }
 
 void TMainForm::Destroy() noexcept {
     if (!window_)
         return;
-    closing_ = true;
-    // The shows end while the black windows still cover the monitors; they go with the window.
-    ::KillTimer(window_, kTimerId);
-    driver_.FormDestroy();
+    BeginEnd();
+    if (sessionThread_) {
+        // Sent messages are still served: the session thread may be handing work over.
+        HANDLE thread = sessionThread_.get();
+        while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) !=
+               WAIT_OBJECT_0) {
+            MSG message{};
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        sessionThread_.reset();
+    }
+    ::KillTimer(window_, kEndTimerId);
     breakOut_.reset();
     HWND window = window_;
     window_ = nullptr;
@@ -112,26 +250,26 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         WMHotKey();
         return 0;
     case WM_TIMER:
-        if (wParam == kTimerId && !closing_)
-            driver_.TimerTimer();
+        if (wParam == kEndTimerId)
+            WatchEnd();
+        return 0;
+    case kRunOnWindowThread:
+        if (!ending_)
+            (*reinterpret_cast<std::function<void()>*>(lParam))();
         return 0;
     case WM_CLOSE:
-        // The application's main window: closing it ends the message loop, and the window is
-        // destroyed after it (Destroy), with the session's end.
-        if (!closing_) {
-            closing_ = true;
-            ::PostQuitMessage(0);
-        }
+        // The application's main window: closing it ends the run. The windows go at once; the
+        // message loop ends when the session thread has told the add-in (or given up on it).
+        BeginEnd();
         return 0;
     case WM_DESTROY:
         // Destroyed from outside (not through Destroy): the session still ends properly.
         if (window_) {
-            ::KillTimer(window_, kTimerId);
-            driver_.FormDestroy();
+            BeginEnd();
+            ::KillTimer(window_, kEndTimerId);
             breakOut_.reset();
             window_ = nullptr;
             SetBreakOutWindow(nullptr);
-            ::PostQuitMessage(0);
         }
         return 0;
     default:
@@ -157,14 +295,17 @@ int32_t TMainForm::MonitorCount() {
 }
 
 void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
-    // Owned by the main window, which destroys it; nothing else keeps it.
-    HWND form = TDisplayForm::Create(window_, instance_);
-    if (!form)
-        return;
-    TDisplayForm::PlaceOnMonitor(form, monitor);
-    if (!text.empty())
-        TDisplayForm::SetHelpText(form, text);
-    TDisplayForm::Show(form);
+    OnWindowThread([&] {
+        // Owned by the main window, which destroys it; kept only to take it away at the end.
+        HWND form = TDisplayForm::Create(window_, instance_);
+        if (!form)
+            return;
+        forms_.push_back(form);
+        TDisplayForm::PlaceOnMonitor(form, monitor);
+        if (!text.empty())
+            TDisplayForm::SetHelpText(form, text);
+        TDisplayForm::Show(form);
+    });
 }
 
 std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
@@ -175,7 +316,9 @@ std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
 }
 
 void TMainForm::EnableTimer() {
-    ::SetTimer(window_, kTimerId, kTimerInterval, nullptr);
+    LARGE_INTEGER due{};
+    due.QuadPart = -10'000LL * kTimerInterval; // relative, in 100 ns units
+    ::SetWaitableTimer(ticks_.get(), &due, kTimerInterval, nullptr, nullptr, FALSE);
 }
 
 void TMainForm::RequestClose() noexcept {
@@ -184,26 +327,30 @@ void TMainForm::RequestClose() noexcept {
 }
 
 void TMainForm::AddBreakOutHotKey() {
-    if (breakOut_)
-        breakOut_->AddHotKey();
+    OnWindowThread([&] { breakOut_->AddHotKey(); });
 }
 
 void TMainForm::InstallKeyboardHook() {
-    if (breakOut_)
-        breakOut_->InstallKeyboardHook();
+    OnWindowThread([&] { breakOut_->InstallKeyboardHook(); });
 }
 
 void TMainForm::InstallMouseHook() {
-    if (breakOut_)
-        breakOut_->InstallMouseHook();
+    OnWindowThread([&] { breakOut_->InstallMouseHook(); });
 }
 
 void TMainForm::DisarmBreakOut() noexcept {
-    if (breakOut_)
-        breakOut_->Disarm();
+    Guarded(0, [&] {
+        OnWindowThread([&] { breakOut_->Disarm(); });
+        return 0;
+    });
 }
 
 void TMainForm::ShowErrorReport(const std::wstring& text) {
+    if (ending_)
+        return;
+    // Disarmed while the report is up: the input that closes it must not end the run. The
+    // driver arms again after it.
+    DisarmBreakOut();
     // Above the topmost windows of the run (black monitor windows, slide shows): behind them the
     // report could be neither seen nor closed.
     win::ShowErrorReport(text, true);

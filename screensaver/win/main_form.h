@@ -2,6 +2,13 @@
 
 // TMainForm: the run mode's hidden main window. It hosts the session driver, its timer, the
 // break-out and the message windows, and is the Desktop the driver works on.
+//
+// The driver runs on a session thread of its own (multithreaded apartment), so that every call
+// into the host, however long it waits, leaves this window's thread free: the hooks and the hot
+// key keep working, and the end of a run takes every window of the run off the screen at once.
+// Windows, hooks and the hot key belong to the window's thread; the driver reaches them through
+// sent messages.
+#include "common/win/unique_handle.h"
 #include "screensaver/desktop.h"
 #include "screensaver/presentation_host.h"
 #include "screensaver/session_driver.h"
@@ -9,15 +16,21 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace kestova::win {
 
 inline constexpr wchar_t kMainFormClass[] = L"TMainForm";
-inline constexpr UINT_PTR kTimerId = 1;
 inline constexpr UINT kTimerInterval = 1000;
 // PROCESS_TERMINATE | SYNCHRONIZE, as the host's process is opened for waiting.
 inline constexpr DWORD kHostProcessAccess = 0x00100001;
+// After the input that ends a run: a call still out this long is taken for a hung host, and the
+// session is handed to the add-in; the process leaves at the latest after kLeaveAfter.
+inline constexpr DWORD kHandOverAfter = 500;
+inline constexpr DWORD kLeaveAfter = 4000;
 
 class TMainForm final : public Desktop {
 public:
@@ -27,16 +40,20 @@ public:
     TMainForm& operator=(const TMainForm&) = delete;
     ~TMainForm() override;
 
-    // Creates the window (hidden) and runs FormCreate; shows the window afterwards when the
-    // start failed before the run took over the screen. False when no window could be made.
+    // Creates the window (hidden) and starts the session thread, which runs FormCreate and
+    // shows the window afterwards when the start failed before the run took over the screen.
+    // False when no window could be made.
     [[nodiscard]] bool Create();
-    // FormDestroy, then the window with everything it owns (timer, message windows).
+    // Pumps this thread's messages until FormCreate has returned; false after `milliseconds`.
+    [[nodiscard]] bool WaitStarted(DWORD milliseconds);
+    // Ends the run if that has not begun, waits for the session thread's FormDestroy, then
+    // destroys the window with everything it owns.
     void Destroy() noexcept;
 
     [[nodiscard]] HWND handle() const noexcept { return window_; }
     [[nodiscard]] const BreakOut* breakOut() const noexcept { return breakOut_.get(); }
 
-    // Desktop
+    // Desktop (called on the session thread)
     bool FileExists(const std::wstring& path) override;
     int32_t MonitorCount() override;
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override;
@@ -52,14 +69,31 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static DWORD WINAPI SessionMain(void* form);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void WMHotKey() noexcept;
+    void SessionLoop() noexcept;
+    // Runs `work` on the window's thread and waits for it; skipped once the run is ending.
+    void OnWindowThread(const std::function<void()>& work);
+    // Window thread: the run's end as the user sees it, at once, whatever the host does.
+    void BeginEnd() noexcept;
+    void WatchEnd() noexcept;
+    void ArmEarly(bool keyboard, bool mouse);
 
     HINSTANCE instance_;
     SessionDriver driver_;
     HWND window_ = nullptr; // destroyed by Destroy() (or by the system, which tells WM_DESTROY)
     std::unique_ptr<BreakOut> breakOut_;
-    bool closing_ = false;
+    std::vector<HWND> forms_; // the message windows; window thread only
+    std::atomic<bool> ending_{false};
+    ULONGLONG endAt_ = 0;
+    bool handedOver_ = false;
+    UniqueHandle started_;      // FormCreate has returned
+    UniqueHandle endRequested_; // the session thread may run FormDestroy
+    UniqueHandle ticks_;        // the one-second timer
+    UniqueHandle sessionEnded_; // FormDestroy has returned
+    UniqueHandle sessionThread_;
+    UniqueHandle watchdog_;
 };
 
 // The run mode from start to end: creates TMainForm, runs the message loop until it closes and

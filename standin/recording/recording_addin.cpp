@@ -29,6 +29,7 @@ enum : DISPID {
     kExitScreenSaverSession = 0x6003000a,
     kShouldEndScreenSaver = 0x6003000b,
     kGetProcessId = 0x6003000c,
+    kWatchScreenSaverCaller = 0x6003000e,
 };
 
 constexpr MemberInfo kMembers[] = {
@@ -48,6 +49,7 @@ constexpr MemberInfo kMembers[] = {
     {L"ExitScreenSaverSession", kExitScreenSaverSession, MemberInfo::kMethod},
     {L"ShouldEndScreenSaver", kShouldEndScreenSaver, MemberInfo::kMethod},
     {L"GetProcessId", kGetProcessId, MemberInfo::kMethod, {L"ProcessId"}},
+    {L"WatchScreenSaverCaller", kWatchScreenSaverCaller, MemberInfo::kMethod, {L"ProcessId"}},
 };
 
 std::wstring JournalPath() {
@@ -183,6 +185,8 @@ HRESULT RecordingAddin::Call(const MemberInfo& member, bool isPut, Arguments& ar
         SetBool(result, after != 0 && shouldEndCalls_ >= after);
         return S_OK;
     }
+    case kWatchScreenSaverCaller:
+        return CheckInt(args, 0);
     case kGetProcessId: {
         if (!args.At(0))
             return DISP_E_PARAMNOTFOUND;

@@ -157,8 +157,14 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
             // Abruptly, like a host that crashes: no clean-up, no further journal lines.
             ::TerminateProcess(::GetCurrentProcess(), 3);
         }
-        if (faults && faults->slowMs && faults->slow.Contains(objectName_, member->name))
+        if (faults && faults->slowMs && faults->slow.Contains(objectName_, member->name)) {
+            // Written before the wait, so a test sees the host hanging while it hangs.
+            if (context_.journal)
+                context_.journal->Write({L"wait", std::wstring(objectName_) + L"." + memberName,
+                                         std::to_wstring(faults->slowMs),
+                                         std::to_wstring(::GetTickCount())});
             ::Sleep(faults->slowMs);
+        }
 
         UniqueVariant value;
         CallOutcome outcome;

@@ -367,6 +367,30 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run)
             self.assertEqual(run.calls("Presentations.Open"), [])
 
+    def test_host_hanging_in_the_start_of_a_show_is_left_and_cleaned_up(self):
+        # The host takes 7 s to start the show. Ctrl+Alt+Esc meanwhile: Corvane's windows go at
+        # once and the process leaves; when the host answers, the add-in ends the show it just
+        # started and forgets the session, as the end of a run would.
+        with winekit.WineSession("e2e-hung-start", monitors=2) as w:
+            k.install(w, SlowMember="SlideShowSettings.Run", SlowMs=7000)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            journal = standin.Journal(w)
+            k.park_pointer(w, 1800, 900)
+            k.write_settings(w, [(harbour, 1), ("", 2)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            self.assertTrue(journal.wait_for(lambda j: j.events("wait"), timeout=30),
+                            "the host never began to start the show")
+            self.assertTrue(k.display_forms(w), "monitor 2's black window")
+            k.probe(w, "chord")
+            self.assertTrue(w.wait_for(lambda: not k.corvane_windows(w, visible_only=True),
+                                       timeout=10), "Corvane's windows stayed")
+            self.assertTrue(k.ended(run.proc, 15), "Corvane waited for the host")
+            run.wait_for_shows(1)
+            self.assertTrue(journal.wait_for(
+                lambda j: [s for s in j.shows()[run.show_mark:] if s[1] == "end"], timeout=15),
+                "the show outlived the run")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[harbour])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -293,6 +293,24 @@ public:
         ++notices;
     }
 
+    // The watched caller: absent (can't be opened), running or ended.
+    enum class Caller { kGone, kRunning };
+    Caller caller = Caller::kGone;
+    bool callerEnded = false;
+    bool checking = false;
+    std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t) override {
+        struct Process : CallerProcess {
+            explicit Process(const bool& ended) : ended_(ended) {}
+            bool HasEnded() noexcept override { return ended_; }
+            const bool& ended_;
+        };
+        if (caller == Caller::kGone)
+            return nullptr;
+        return std::make_unique<Process>(callerEnded);
+    }
+    void StartCallerChecks() override { checking = true; }
+    void StopCallerChecks() override { checking = false; }
+
 private:
     Journal& journal_;
 };

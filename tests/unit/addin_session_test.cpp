@@ -190,3 +190,55 @@ TEST_F(AddinSessionService, ShutdownWithoutShowsTouchesNoShowsAndNoLibrarySessio
     EXPECT_TRUE(journal.calls.empty());
     EXPECT_EQ(host.HeldRefs(), 0);
 }
+
+// A caller that left while the host kept it waiting: its session is ended and released at the
+// first check after it is gone.
+TEST_F(AddinSessionService, SessionOfAGoneCallerIsEndedAndReleasedAtTheNextCheck) {
+    host.openable.insert(L"C:\\a.pptx");
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+
+    desktop.caller = FakeDesktop::Caller::kRunning;
+    module.WatchScreenSaverCaller(77);
+    EXPECT_TRUE(desktop.checking);
+    module.CheckScreenSaverCaller(); // still running: nothing happens
+    EXPECT_FALSE(host.Windows()[0]->exited);
+    EXPECT_TRUE(host.sinkConnected);
+
+    desktop.callerEnded = true;
+    module.CheckScreenSaverCaller();
+    EXPECT_TRUE(host.Windows()[0]->exited);
+    EXPECT_FALSE(host.sinkConnected);
+    EXPECT_FALSE(windows.sessionOpen);
+    EXPECT_EQ(module.CurrentSession().Count, 0);
+    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_FALSE(desktop.checking);
+    EXPECT_FALSE(module.WatchesCaller());
+}
+
+TEST_F(AddinSessionService, CallerWatchBelongsToItsSession) {
+    host.openable.insert(L"C:\\a.pptx");
+    // The usual case: the caller is gone before its call arrives; the session it leaves behind
+    // (filled, prepared, not begun) is still released.
+    Fill({{L"C:\\a.pptx", 1}});
+    module.PrepareScreenSaver();
+    module.WatchScreenSaverCaller(77);
+    module.CheckScreenSaverCaller();
+    EXPECT_EQ(module.CurrentSession().Count, 0);
+    EXPECT_EQ(host.HeldRefs(), 0);
+
+    // A new session and the session's own end forget the old caller: its death ends nothing.
+    module.WatchScreenSaverCaller(77);
+    Fill({{L"C:\\a.pptx", 1}});
+    EXPECT_FALSE(module.WatchesCaller());
+    EXPECT_FALSE(desktop.checking);
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    module.CheckScreenSaverCaller();
+    EXPECT_FALSE(host.Windows()[0]->exited);
+    module.WatchScreenSaverCaller(77);
+    module.EndScreenSaver();
+    module.ExitScreenSaverSession();
+    EXPECT_FALSE(module.WatchesCaller());
+}

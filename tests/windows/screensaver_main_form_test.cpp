@@ -113,6 +113,7 @@ TEST(CorvaneMainForm, HotKeyRunStaysHiddenAndDisarmsBeforeTheAddInHearsOfTheEnd)
         },
         session);
     ASSERT_TRUE(form->Create());
+    ASSERT_TRUE(form->WaitStarted(10000));
     const HWND window = form->handle();
     EXPECT_FALSE(::IsWindowVisible(window));
     const ATOM atom = ::GlobalFindAtomW(win::kBreakOutAtomName);

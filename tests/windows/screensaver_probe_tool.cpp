@@ -16,6 +16,10 @@
 //   swallowed MS                        presses F24 until a key press is no longer swallowed by
 //                                       a low-level hook: "passed <tick of the last swallowed
 //                                       press>" or "timeout"
+//   close CLASS                         asks every top-level window of CLASS to close (system
+//                                       menu's Close, then WM_CLOSE): "asked <count>"
+//   hidden CLASS MS                     polls until no visible top-level window of CLASS is
+//                                       left: "hidden <tick>" or "timeout"
 //   extent TEXT                         "extent W H" of TEXT in "MS Sans Serif" 8 pt
 //   dialog TITLE                        texts of the message box titled TITLE: "text <...>"
 //   press-ok TITLE                      clicks the OK button of that message box
@@ -32,6 +36,7 @@
 #include <span>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,6 +74,25 @@ void Print(const std::wstring& line) {
     ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, text.data(), size, nullptr, nullptr);
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
+}
+
+std::vector<HWND> TopLevelOf(const std::wstring& className, bool visibleOnly) {
+    struct Search {
+        std::wstring className;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search{className, visibleOnly, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            wchar_t name[256]{};
+            ::GetClassNameW(window, name, 256);
+            if (s.className == name && (!s.visibleOnly || ::IsWindowVisible(window)))
+                s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND FindMessageBox(const wchar_t* title) {
@@ -216,6 +240,21 @@ int wmain(int argc, wchar_t** argv) {
                     break;
                 ::GlobalDeleteAtom(atom);
             }
+        } else if (command == L"close") {
+            const auto windows = TopLevelOf(next(), false);
+            for (HWND window : windows) {
+                ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            Print(L"asked " + std::to_wstring(windows.size()));
+        } else if (command == L"hidden") {
+            const std::wstring name = next();
+            const DWORD limit = static_cast<DWORD>(number());
+            const DWORD start = ::GetTickCount();
+            bool gone = false;
+            while (!(gone = TopLevelOf(name, true).empty()) && ::GetTickCount() - start < limit)
+                ::Sleep(1);
+            Print(gone ? L"hidden " + std::to_wstring(::GetTickCount()) : L"timeout");
         } else if (command == L"hotkey") {
             Print(HotKeyFree() ? L"hotkey free" : L"hotkey taken");
         } else if (command == L"watch") {

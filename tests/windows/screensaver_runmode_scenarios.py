@@ -343,6 +343,74 @@ class RunModeScenarios(unittest.TestCase):
                              ["Addin.GetProcessId", "Addin.IsCOMAddInInitialized",
                               "Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"])
 
+    def test_hung_host_never_holds_the_screen_and_black_windows_refuse_to_close(self):
+        # Keyboard and mouse passed to the shows: only Ctrl+Alt+Esc ends a run, through the hot
+        # key on Corvane's window thread, whatever call into the host is out.
+        with winekit.WineSession("runmode-hung", monitors=2) as w:
+            standin.install_standin(w)
+            standin.register_recording_addin(w)
+            standin.start_standin(w)
+            deck = standin.write_presentation(w, "deck.pptx")[1]
+            journal = standin.Journal(w)
+
+            def corvane_on_screen():
+                return [x for x in standin.list_windows(w) if x.visible and
+                        x.class_name in ("TMainForm", "TDisplayForm")]
+
+            def hang(member, until=None):
+                """A run whose add-in keeps `member` waiting 7 s; Ctrl+Alt+Esc while it waits."""
+                standin.set_knobs(w, "RecordingAddin", SlowMember=member, SlowMs=7000)
+                rk.write_settings(w, [(deck, 1), ("", 2)], keyboard=True, mouse=True)
+                rk.reset_input(w)
+                mark = len(journal.entries())
+                proc = rk.start(w)
+                waiting = journal.wait_for(lambda j: [e for e in j.entries()[mark:]
+                                                      if e.kind == "wait"], timeout=30)
+                self.assertTrue(waiting, f"the add-in never waited in {member}")
+                self.assertEqual(waiting[0].fields[0], "Addin." + member)
+                self.assertTrue(corvane_on_screen(), "the black window of monitor 2")
+                rk.probe(w, "chord")
+                self.assertTrue(w.wait_for(lambda: not corvane_on_screen(), timeout=10),
+                                f"Corvane's windows stayed while {member} hung")
+                self.assertEnds(proc, timeout=15, what=f"the run hung in {member}")
+                standin.set_knobs(w, "RecordingAddin", SlowMember=None, SlowMs=None)
+                # Once the add-in answers, the calls queued behind the hung one arrive: the add-in
+                # is asked to end the session of a caller that is gone.
+                watch = journal.wait_for(
+                    lambda j: [c for c in j.calls()[len([e for e in j.entries()[:mark]
+                                                         if e.kind == "call"]):]
+                               if c.member == "Addin.WatchScreenSaverCaller"], timeout=20)
+                self.assertTrue(watch, f"nothing was queued behind {member}")
+                calls = [c.member for c in driver_calls(journal)
+                         if c.tick >= int(waiting[0].fields[2])]
+                self.assertEqual(calls[0], "Addin." + member)
+                self.assertNoCorvaneWindow(w)
+                self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
+                return calls
+
+            # At start: the shows never begin after the user has ended the run.
+            calls = hang("PrepareScreenSaver")
+            self.assertNotIn("Addin.BeginScreenSaver", calls)
+            # Mid-run, in the one-second poll, and at the end.
+            hang("ShouldEndScreenSaver")
+            hang("EndScreenSaver")
+
+            # Only message windows, keyboard passed on: Alt+F4, the system menu's Close and
+            # WM_CLOSE leave every black window in place; Ctrl+Alt+Esc still ends the run.
+            rk.write_settings(w, [], keyboard=True, mouse=True)
+            rk.reset_input(w)
+            proc = rk.start(w)
+            self.assertTrue(w.wait_for(lambda: len(rk.windows(w, "TDisplayForm")) == 2,
+                                       timeout=20), "two black windows")
+            rk.probe(w, "keydown", 0x12, "key", 0x73, "keyup", 0x12)
+            self.assertEqual(rk.probe(w, "close", "TDisplayForm"), ["asked 2"])
+            self.assertIsNone(w.wait_for(lambda: len(rk.windows(w, "TDisplayForm")) < 2 or None,
+                                         timeout=1.5), "a black window was closed")
+            self.assertStillRuns(proc, what="close requests")
+            rk.probe(w, "chord")
+            self.assertEnds(proc)
+            self.assertNoCorvaneWindow(w)
+
 
 if __name__ == "__main__":
     unittest.main()
