@@ -4,6 +4,7 @@
 // screen's pixels per inch, and the one message it ever shows.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace kestova::addin {
 
@@ -23,6 +24,9 @@ public:
     [[nodiscard]] virtual std::optional<PixelsPerInch> ScreenPixelsPerInch() = 0;
     // The modal notice that the host is too old; returns when the user has closed it.
     virtual void ShowVersionNotice() = 0;
+    // True when both paths name the same file as the file system sees it: full paths compared
+    // without regard to letter case. This default folds ASCII letters only.
+    [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);
 };
 
 } // namespace kestova::addin

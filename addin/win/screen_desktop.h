@@ -10,6 +10,7 @@ public:
     void UnlockUpdate() override;
     std::optional<PixelsPerInch> ScreenPixelsPerInch() override;
     void ShowVersionNotice() override;
+    bool SamePath(const std::wstring& a, const std::wstring& b) override;
 };
 
 } // namespace kestova::addin::win
