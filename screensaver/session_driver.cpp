@@ -223,8 +223,14 @@ void SessionDriver::CoverMonitorsWithoutShow() {
         } catch (const AutomationError& error) {
             // An add-in without the member (an older one) or one that can't answer: the run
             // goes on as it always did, trusting the shows to cover their monitors.
-            if (!error.unknownMember)
-                outcome.detail = L"GetMonitorReport failed: " + HexCode(error.code);
+            if (!error.unknownMember) {
+                try {
+                    outcome.detail = L"GetMonitorReport failed: " + HexCode(error.code);
+                } catch (...) {
+                }
+            }
+            return;
+        } catch (...) {
             return;
         }
         // A failure from here on leaves this monitor as it is: the shows already run, and the
