@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kestova::addin {
 
@@ -41,6 +42,9 @@ public:
     // StopCallerChecks.
     virtual void StartCallerChecks() {}
     virtual void StopCallerChecks() {}
+    // True when both paths name the same file as the file system sees it: full paths compared
+    // without regard to letter case. This default folds ASCII letters only.
+    [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);
 };
 
 } // namespace kestova::addin

@@ -2,6 +2,7 @@
 
 #include "addin/attempt.h"
 #include "addin/host_version.h"
+#include "addin/monitor_report_text.h"
 
 #include <utility>
 
@@ -93,26 +94,70 @@ HostRef MainModule::FindOpenPresentation(const std::wstring& presName) noexcept 
 
 std::wstring MainModule::PrepareScreenSaver() noexcept {
     Busy busy(*this);
-    try {
+    // Every entry is prepared, also after a refused one: the others' shows still run. The first
+    // refused path is what the caller gets, as before.
+    std::wstring firstRefused;
+    bool refused = false;
+    const int32_t count = CurrentSession_.Count;
+    for (int32_t i = 1; i <= count; ++i) {
+        ScreenSaverEntry* entry = CurrentSession_.Entry(i);
+        if (!entry)
+            break;
+        entry->Presentation = FindOpenPresentation(entry->PresName);
+        std::wstring failure;
+        if (!entry->Presentation) {
+            Attempt([&] {
+                if (HostPPTApp_)
+                    entry->Presentation =
+                        host_.OpenPresentation(*HostPPTApp_, entry->PresName, failure);
+            });
+        }
+        entry->Placed = false;
+        Attempt([&] {
+            entry->Reason = entry->Presentation ? std::wstring() : OpenFailedText(entry->PresName);
+            entry->Detail = entry->Presentation ? std::wstring() : failure;
+        });
+        if (!entry->Presentation && !refused) {
+            refused = true;
+            // Only the copy of a path can throw here; the caller gets the success value then.
+            Attempt([&] { firstRefused = entry->PresName; });
+        }
+    }
+    return firstRefused;
+}
+
+bool MainModule::GetMonitorReport(int32_t monitorNum, std::wstring& reason,
+                                  std::wstring& detail) noexcept {
+    bool placed = false;
+    const bool answered = Attempt([&] {
+        const ScreenSaverEntry* first = nullptr;
         const int32_t count = CurrentSession_.Count;
         for (int32_t i = 1; i <= count; ++i) {
-            ScreenSaverEntry* entry = CurrentSession_.Entry(i);
+            const ScreenSaverEntry* entry = CurrentSession_.Entry(i);
             if (!entry)
                 break;
-            entry->Presentation = FindOpenPresentation(entry->PresName);
-            if (!entry->Presentation) {
-                Attempt([&] {
-                    if (HostPPTApp_)
-                        entry->Presentation = host_.OpenPresentation(*HostPPTApp_, entry->PresName);
-                });
+            if (entry->MonitorNum != monitorNum)
+                continue;
+            if (entry->Placed) {
+                reason = entry->PresName;
+                detail.clear();
+                placed = true;
+                return;
             }
-            if (!entry->Presentation)
-                return entry->PresName;
+            if (!first)
+                first = entry;
         }
-    } catch (...) {
-        // Only the copy of a path can throw here; the caller gets the success value then.
+        reason = first && !first->Reason.empty() ? first->Reason : std::wstring(kNoShowText);
+        detail = first ? first->Detail : std::wstring();
+    });
+    if (!answered) {
+        placed = false;
+        Attempt([&] {
+            reason = kNoShowText;
+            detail.clear();
+        });
     }
-    return std::wstring();
+    return placed;
 }
 
 void MainModule::ExitScreenSaverSession() noexcept {
@@ -125,6 +170,7 @@ void MainModule::ExitScreenSaverSession() noexcept {
         entry->ShowWindow.reset();
         entry->Presentation.reset();
         entry->ShowWindowHandle = 0;
+        entry->Placed = false;
     }
     CurrentSession_.Count = 0;
     Attempt([&] { CurrentSession_.Entries = std::vector<ScreenSaverEntry>(1); });

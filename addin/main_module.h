@@ -20,6 +20,19 @@ struct ScreenSaverEntry {
     HostRef Presentation;
     HostRef ShowWindow;
     int32_t ShowWindowHandle = 0; // non-zero while a started show awaits EndScreenSaver
+    // What the entry's monitor shows, as GetMonitorReport tells it: set by PrepareScreenSaver
+    // and BeginScreenSaver.
+    bool Placed = false; // its show runs, its window is known and lies over MonitorNum
+    std::wstring Reason; // one line for the monitor's black window when not placed
+    std::wstring Detail; // the host's error text or what went wrong in placing; may be empty
+};
+
+// How far staging one show got.
+enum class Staging {
+    NoMonitor,  // the monitor's rectangle could not be read: no show started
+    NotStarted, // the host did not start the show
+    NotPlaced,  // the show runs, but the host refused (part of) its place
+    Placed,     // the show runs over its monitor
 };
 
 struct ScreenSaverSession {
@@ -43,7 +56,8 @@ public:
 
     void InitializeScreenSaverSession(int32_t count) noexcept;
     void AddScreenSaver(int32_t index, const std::wstring& presName, int32_t monitorNum) noexcept;
-    // Empty, or the PresName of the first entry that could be neither found nor opened.
+    // Empty, or the PresName of the first entry that could be neither found nor opened. The
+    // entries after a refused one are prepared all the same.
     std::wstring PrepareScreenSaver() noexcept;
     void BeginScreenSaver() noexcept;
     void EndScreenSaver() noexcept;
@@ -57,6 +71,10 @@ public:
     void CheckScreenSaverCaller() noexcept;
     [[nodiscard]] bool WatchesCaller() const noexcept { return CallerWatched_; }
     void HostApp_SlideShowEnd() noexcept { ShouldEnd_ = true; }
+    // True when a show of the current session runs placed over monitor `monitorNum` (`reason`
+    // is then its presentation's path); otherwise `reason` is the line for that monitor's black
+    // window and `detail` what the host or the placing said, possibly empty.
+    bool GetMonitorReport(int32_t monitorNum, std::wstring& reason, std::wstring& detail) noexcept;
 
     // The host is shutting down: a session still running is ended and the session's references
     // on the host's objects are released while the host can still take them back.
@@ -65,7 +83,10 @@ public:
     void ForgetHost() noexcept;
 
     [[nodiscard]] HostRef FindOpenPresentation(const std::wstring& presName) noexcept;
-    [[nodiscard]] HostRef StageSlideShow(const HostRef& presentation, int32_t monitorNum) noexcept;
+    // Starts the show and lays its window over the monitor; a monitor whose rectangle can't be
+    // read gets no show. `outcome` (when given) tells how far it got.
+    [[nodiscard]] HostRef StageSlideShow(const HostRef& presentation, int32_t monitorNum,
+                                         Staging* outcome = nullptr) noexcept;
     // Turns a pair of pixel values into points in place; false (and unchanged) when the screen's
     // pixels per inch can't be read.
     bool PixelsToPoints(float& x, float& y) noexcept;
@@ -90,7 +111,9 @@ private:
     };
 
     void ForgetCaller() noexcept;
-    void PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
+    bool PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
+    // Why the entry's monitor has no show, before or instead of staging it.
+    void StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept;
 
     PresentationHost& host_;
     WindowSupport& windowSupport_;

@@ -43,9 +43,11 @@ public:
     [[nodiscard]] virtual HostRef PresentationItem(const HostObject& application,
                                                    int32_t index) = 0;
     [[nodiscard]] virtual std::optional<std::wstring> FullName(const HostObject& presentation) = 0;
-    // Application.Presentations.Open(fileName, read-only, untitled, with-window: all msoFalse)
+    // Application.Presentations.Open(fileName, read-only, untitled, with-window: all msoFalse).
+    // On failure `failure` holds the host's own error text when it gave one.
     [[nodiscard]] virtual HostRef OpenPresentation(const HostObject& application,
-                                                   const std::wstring& fileName) = 0;
+                                                   const std::wstring& fileName,
+                                                   std::wstring& failure) = 0;
     // presentation.SlideShowSettings.Run(): the running show's window
     [[nodiscard]] virtual HostRef RunSlideShow(const HostObject& presentation) = 0;
     // Assigns one of the show window's Left, Top, Width, Height (points).

@@ -19,6 +19,14 @@ AutomationObject& Require(const AutomationRef& object, const wchar_t* member) {
     return *object;
 }
 
+std::wstring HexCode(int32_t code) {
+    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text.push_back(kDigits[(static_cast<uint32_t>(code) >> shift) & 0xF]);
+    return text;
+}
+
 std::wstring Widen(const char* text) {
     std::wstring wide;
     for (; *text; ++text)
@@ -30,6 +38,10 @@ std::wstring Widen(const char* text) {
 
 std::wstring FileNotFoundText(const std::wstring& name) {
     return L"File \"" + name + L"\" not found.";
+}
+
+std::wstring NoSuchMonitorText(int32_t monitorNum) {
+    return L"Monitor " + std::to_wstring(monitorNum) + L" does not exist.";
 }
 
 SessionDriver::SessionDriver(Desktop& desktop, PresentationHost& host, SettingsLoader loadSession,
@@ -45,6 +57,8 @@ void SessionDriver::FormCreate() noexcept {
         AddInObject.reset();
         PowerPointAvailable = false;
         AddInAvailable = false;
+        outcomes_.clear();
+        handedOver_.clear();
         const int32_t count = CountPresentations();
         if (count > 0)
             ConnectPowerPoint();
@@ -175,16 +189,63 @@ void SessionDriver::StartShows(int32_t Count) {
                 const AutomationArgument arguments[] = {&Index, &name, &monitorNum};
                 CallMethod(*AddInObject, L"AddScreenSaver", arguments);
                 ++Index;
-                continue; // the add-in's slide show covers this monitor
+                // The add-in's slide show covers this monitor, unless it reports otherwise.
+                outcomes_.push_back({i, true, name, {}, {}});
+                handedOver_.push_back(elements[i - 1].MonitorNum);
+                continue;
             }
         }
-        desktop_.ShowMessageWindow(i,
-                                   name.empty() ? std::wstring() : MessageFor(name, SessionReady));
+        std::wstring text = name.empty() ? std::wstring() : MessageFor(name, SessionReady);
+        outcomes_.push_back({i, false, name, text, {}});
+        desktop_.ShowMessageWindow(i, text);
     }
     if (SessionReady) {
         CallMethod(*AddInObject, L"PrepareScreenSaver");
         CallMethod(*AddInObject, L"BeginScreenSaver");
+        CoverMonitorsWithoutShow();
         desktop_.EnableTimer();
+    }
+}
+
+void SessionDriver::CoverMonitorsWithoutShow() {
+    std::size_t handed = 0;
+    for (MonitorOutcome& outcome : outcomes_) {
+        if (!outcome.showRunning)
+            continue;
+        const int32_t monitorNum = handedOver_.at(handed++);
+        int32_t monitor = outcome.monitor;
+        std::wstring reason, detail;
+        try {
+            const AutomationArgument arguments[] = {&monitor, &reason, &detail};
+            if (std::get<bool>(AddInObject->Invoke(L"GetMonitorReport", InvokeKind::Method,
+                                                   arguments, ResultKind::Boolean)))
+                continue;
+        } catch (const AutomationError& error) {
+            // An add-in without the member (an older one) or one that can't answer: the run
+            // goes on as it always did, trusting the shows to cover their monitors.
+            if (!error.unknownMember) {
+                try {
+                    outcome.detail = L"GetMonitorReport failed: " + HexCode(error.code);
+                } catch (...) {
+                }
+            }
+            return;
+        } catch (...) {
+            return;
+        }
+        // A failure from here on leaves this monitor as it is: the shows already run, and the
+        // timer after this must still be armed.
+        try {
+            // The add-in speaks of monitors by number; a stored number the system lacks is
+            // told as such rather than as a monitor without a presentation.
+            if (monitorNum < 1 || monitorNum > desktop_.MonitorCount())
+                reason = NoSuchMonitorText(monitorNum);
+            outcome.showRunning = false;
+            outcome.reason = reason;
+            outcome.detail = detail;
+            desktop_.ShowMessageWindow(outcome.monitor, reason);
+        } catch (...) {
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 // over the desktop and the late-bound objects of the presentation host and the add-in.
 #include "screensaver/automation.h"
 #include "screensaver/desktop.h"
+#include "screensaver/monitor_outcome.h"
 #include "screensaver/presentation_host.h"
 #include "settings/session.h"
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestova {
 
@@ -21,6 +23,8 @@ inline constexpr wchar_t kServerNotAvailableText[] =
 inline constexpr wchar_t kServerNotAccessibleText[] =
     L"Kestova Screen Saver server is not accessible.";
 [[nodiscard]] std::wstring FileNotFoundText(const std::wstring& name);
+// For a monitor whose stored entry names a monitor number the system does not have.
+[[nodiscard]] std::wstring NoSuchMonitorText(int32_t monitorNum);
 
 class SessionDriver {
 public:
@@ -43,11 +47,16 @@ public:
     // shown, empty, so that the failed start is seen and can be closed.
     [[nodiscard]] bool MainWindowShown() const noexcept { return showMainWindow_; }
 
+    // One element per monitor, in monitor order, filled while the run starts: what each monitor
+    // shows.
+    [[nodiscard]] const std::vector<MonitorOutcome>& Outcomes() const noexcept { return outcomes_; }
+
 private:
     int32_t CountPresentations();
     void ConnectPowerPoint();
     AutomationRef FindAddIn(const AutomationRef& application, const std::wstring& description);
     void StartShows(int32_t count);
+    void CoverMonitorsWithoutShow();
     void ArmBreakOut();
     std::wstring MessageFor(const std::wstring& name, bool sessionReady) const;
 
@@ -62,6 +71,8 @@ private:
     bool AddInAvailable = false;
     std::unique_ptr<WatchedProcess> PowerPointProcess;
 
+    std::vector<MonitorOutcome> outcomes_;
+    std::vector<int32_t> handedOver_; // stored MonitorNum of each entry given to the add-in
     bool showMainWindow_ = true;
     bool ticking_ = false;
     bool destroyed_ = false;

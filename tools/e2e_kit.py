@@ -39,8 +39,23 @@ CLIENT_SOURCE = winekit.ROOT / "tests" / "e2e" / "e2e_client.cpp"
 CLIENT_EXE = winekit.TOOLS_BUILD / "e2e" / "E2eClient.exe"
 
 
+TEXT_ALREADY_SHOWN = "Already shown on monitor {}."
+
+
 def file_not_found(path: str) -> str:
     return f'File "{path}" not found.'
+
+
+def opened_failed(name: str) -> str:
+    return f"Presentation could not be opened: {name}"
+
+
+def window_not_found(name: str) -> str:
+    return f"Slide show window could not be found: {name}"
+
+
+def no_such_monitor(number: int) -> str:
+    return f"Monitor {number} does not exist."
 
 
 # ---------------------------------------------------------------------------------------------

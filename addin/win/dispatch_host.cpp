@@ -3,6 +3,8 @@
 #include "addin/win/dispatch_object.h"
 #include "addin/win/host_class.h"
 
+#include "common/win/com_error.h"
+
 namespace kestova::addin::win {
 
 namespace {
@@ -93,17 +95,26 @@ std::optional<std::wstring> DispatchHost::FullName(const HostObject& presentatio
     return StringProperty(DispatchOf(presentation), L"FullName");
 }
 
-HostRef DispatchHost::OpenPresentation(const HostObject& application,
-                                       const std::wstring& fileName) {
+HostRef DispatchHost::OpenPresentation(const HostObject& application, const std::wstring& fileName,
+                                       std::wstring& failure) {
     ComPtr<IDispatch> presentations = Presentations(application);
     UniqueBstr name(fileName.c_str(), static_cast<UINT>(fileName.size()));
-    if (!name.get())
+    if (!presentations || !name.get())
         return nullptr;
     constexpr int32_t msoFalse = 0;
     // Opened for editing, under its own name, without a document window.
-    return Wrap(ObjectMember(presentations.Get(), L"Open",
-                             {String(name), Long(msoFalse), Long(msoFalse), Long(msoFalse)},
-                             DISPATCH_METHOD));
+    VARIANT arguments[] = {String(name), Long(msoFalse), Long(msoFalse), Long(msoFalse)};
+    UniqueVariant result;
+    kestova::win::DispatchFailure failed;
+    const HRESULT hr = kestova::win::InvokeByName(presentations.Get(), L"Open", DISPATCH_METHOD,
+                                                  arguments, result.get(), &failed);
+    if (FAILED(hr)) {
+        // The host's own words, else the system's for the code.
+        failure = !failed.description.empty() ? failed.description
+                                              : kestova::win::SystemMessage(failed.code);
+        return nullptr;
+    }
+    return Wrap(ObjectFromVariant(*result.get()));
 }
 
 HostRef DispatchHost::RunSlideShow(const HostObject& presentation) {

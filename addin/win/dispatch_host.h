@@ -11,7 +11,8 @@ public:
     std::optional<int32_t> PresentationCount(const HostObject& application) override;
     HostRef PresentationItem(const HostObject& application, int32_t index) override;
     std::optional<std::wstring> FullName(const HostObject& presentation) override;
-    HostRef OpenPresentation(const HostObject& application, const std::wstring& fileName) override;
+    HostRef OpenPresentation(const HostObject& application, const std::wstring& fileName,
+                             std::wstring& failure) override;
     HostRef RunSlideShow(const HostObject& presentation) override;
     bool SetWindowPlacement(const HostObject& window, WindowEdge edge, float points) override;
     bool ExitSlideShow(const HostObject& window) override;

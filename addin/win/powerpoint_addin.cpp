@@ -117,6 +117,27 @@ HRESULT PowerPointAddin::GetProcessId(LONG* processId) {
     });
 }
 
+HRESULT PowerPointAddin::GetMonitorReport(LONG monitorNum, BSTR* reason, BSTR* detail,
+                                          VARIANT_BOOL* result) {
+    return Trapped([&] {
+        std::wstring reasonText, detailText;
+        const bool placed = TheMainModule().GetMonitorReport(monitorNum, reasonText, detailText);
+        // In and out: whatever the caller passed in is replaced.
+        auto hand = [](BSTR* out, const std::wstring& text) {
+            if (!out)
+                return;
+            BSTR copy = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            ::SysFreeString(*out);
+            *out = copy;
+        };
+        hand(reason, reasonText);
+        hand(detail, detailText);
+        if (result)
+            *result = placed ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+
 HRESULT PowerPointAddin::WatchScreenSaverCaller(LONG processId) {
     return Trapped([&] {
         TheMainModule().WatchScreenSaverCaller(processId);

@@ -32,6 +32,8 @@ public:
     HRESULT STDMETHODCALLTYPE ExitScreenSaverSession() override;
     HRESULT STDMETHODCALLTYPE ShouldEndScreenSaver(VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE GetProcessId(LONG* processId) override;
+    HRESULT STDMETHODCALLTYPE GetMonitorReport(LONG monitorNum, BSTR* reason, BSTR* detail,
+                                               VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE WatchScreenSaverCaller(LONG processId) override;
 
     // IDTExtensibility2 (the AddinInstance_ handlers)

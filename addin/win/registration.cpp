@@ -7,7 +7,9 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #ifdef __MINGW32__
 // In oleaut32's import library but missing from MinGW-w64's oleauto.h.
@@ -163,6 +165,76 @@ HRESULT UnregisterTypeLibrary(RegistrationScope scope) {
     return hr;
 }
 
+// The add-in's records that exist before a registration.
+struct Existing {
+    std::vector<std::wstring> classKeys; // of this scope's class keys, those already there
+    bool typeLibrary = false;            // registered in any scope (Wine keeps per-user ones
+                                         // machine-wide)
+    bool officeKey = false;
+};
+
+std::wstring OfficeKeyPath() {
+    return std::wstring(kOfficeAddinsPath) + L"\\" + kAddinProgId;
+}
+
+std::vector<std::wstring> ClassKeys() {
+    std::vector<std::wstring> keys;
+    for (const ClassRecord& record : kClasses) {
+        keys.push_back(L"Software\\Classes\\CLSID\\" + GuidText(record.clsid));
+        keys.push_back(std::wstring(L"Software\\Classes\\") + record.progId);
+    }
+    return keys;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    UniqueHkey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+Existing ExistingRecords(RegistrationScope scope) {
+    Existing existing;
+    for (const std::wstring& path : ClassKeys())
+        if (KeyExists(ScopeRoot(scope), path))
+            existing.classKeys.push_back(path);
+    kestova::win::UniqueBstr path;
+    existing.typeLibrary =
+        SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_Paxendo, 1, 0, LANG_NEUTRAL, path.put()));
+    existing.officeKey = KeyExists(HKEY_CURRENT_USER, OfficeKeyPath());
+    return existing;
+}
+
+// Removes the add-in's Office key and the host's keys above it that registering made and that
+// stayed empty.
+LSTATUS DeleteOfficeKey() {
+    std::wstring path = OfficeKeyPath();
+    const LSTATUS status = DeleteTree(HKEY_CURRENT_USER, path);
+    for (std::size_t slash = path.rfind(L'\\');
+         slash != std::wstring::npos && path.substr(0, slash) != L"Software\\Microsoft";
+         slash = path.rfind(L'\\')) {
+        path.resize(slash);
+        DeleteIfEmpty(HKEY_CURRENT_USER, path);
+    }
+    return status;
+}
+
+// Takes back what a failed registration wrote, and only that.
+void RollBack(RegistrationScope scope, const Existing& before) noexcept {
+    try {
+        const HKEY root = ScopeRoot(scope);
+        for (const std::wstring& path : ClassKeys())
+            if (std::find(before.classKeys.begin(), before.classKeys.end(), path) ==
+                before.classKeys.end())
+                (void)DeleteTree(root, path);
+        if (!before.typeLibrary)
+            (void)UnregisterTypeLibrary(scope);
+        DeleteIfEmpty(root, L"Software\\Classes\\CLSID");
+        DeleteIfEmpty(root, L"Software\\Classes");
+        if (!before.officeKey)
+            (void)DeleteOfficeKey();
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) noexcept {
@@ -170,16 +242,18 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
         const std::wstring dllPath = OwnModulePath();
         if (dllPath.empty())
             return HRESULT_FROM_WIN32(::GetLastError());
+        // What is there already belongs to another registration (the other scope's, or an
+        // earlier one of this scope): a failure takes back only what this one adds.
+        const Existing before = ExistingRecords(scope);
         HRESULT hr = HRESULT_FROM_WIN32(RegisterClasses(scope, dllPath));
         if (SUCCEEDED(hr))
             hr = RegisterTypeLibrary(scope, dllPath);
         if (SUCCEEDED(hr))
             hr = HRESULT_FROM_WIN32(RegisterOfficeAddin());
         if (FAILED(hr))
-            (void)UnregisterServer(scope);
+            RollBack(scope, before);
         return hr;
     } catch (...) {
-        (void)UnregisterServer(scope);
         return E_OUTOFMEMORY;
     }
 }
@@ -200,15 +274,7 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
         // A user's hive may have had no classes before the per-user registration made the keys.
         DeleteIfEmpty(root, L"Software\\Classes\\CLSID");
         DeleteIfEmpty(root, L"Software\\Classes");
-        std::wstring path = std::wstring(kOfficeAddinsPath) + L"\\" + kAddinProgId;
-        keep(DeleteTree(HKEY_CURRENT_USER, path));
-        // The host's own keys above it go only if registering made them and they stayed empty.
-        for (std::size_t slash = path.rfind(L'\\');
-             slash != std::wstring::npos && path.substr(0, slash) != L"Software\\Microsoft";
-             slash = path.rfind(L'\\')) {
-            path.resize(slash);
-            DeleteIfEmpty(HKEY_CURRENT_USER, path);
-        }
+        keep(DeleteOfficeKey());
         if (status != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(status);
         return typeLibrary;

@@ -56,6 +56,31 @@ void ScreenDesktop::ShowVersionNotice() {
                   kProductCaption, MB_ICONERROR);
 }
 
+namespace {
+
+// The full path as the file system resolves it ("." and ".." folded, the current folder for a
+// relative one); the path itself when it can't be worked out.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
+} // namespace
+
+bool ScreenDesktop::SamePath(const std::wstring& a, const std::wstring& b) {
+    const std::wstring fullA = FullPath(a), fullB = FullPath(b);
+    // File names on Windows ignore letter case, ordinally (no locale), as the file system does.
+    return ::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
+                                  static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::unique_ptr<CallerProcess> ScreenDesktop::OpenCallerProcess(int32_t processId) {
     kestova::win::UniqueHandle process(
         ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId)));

@@ -54,7 +54,11 @@ bool TovrinLibrary::MonitorInfo(int32_t monitorNum, PixelRect& rect) {
     auto* info = Bind<MonitorInfoFunction>("GetMonitorInfo");
     if (!info)
         return false;
-    info(monitorNum, &rect.left, &rect.top, &rect.width, &rect.height);
+    // The library answers 0 for a monitor it does not know, and leaves the outputs alone.
+    PixelRect read = rect;
+    if (info(monitorNum, &read.left, &read.top, &read.width, &read.height) == 0)
+        return false;
+    rect = read;
     return true;
 }
 

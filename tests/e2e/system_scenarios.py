@@ -104,6 +104,19 @@ class SystemScenarios(unittest.TestCase):
         self.assertLessEqual(abs((box.top + box.bottom) / 2 - (area.top + area.bottom) / 2), 4)
         self.assertLess(box.height, 24, "one line")
 
+    def assertCovered(self, w, run, texts, placed, colours):
+        """Every monitor is covered: those in `placed` (name → monitor) by their show, those in
+        `texts` (monitor → text) by a black window with that text, and none by both."""
+        shot = k.screenshot(w)
+        labels = k.message_labels(w)
+        self.assertEqual(len(labels), len(texts), labels)
+        for monitor, text in texts.items():
+            self.assertMessageWindow(w, shot, labels, monitor, text)
+        for name, monitor in placed.items():
+            self.assertShowOver(w, run, shot, name, monitor, colours[name])
+        self.assertEqual(sorted(list(texts) + list(placed.values())),
+                         list(range(1, len(w.heads) + 1)), "a monitor left bare")
+
     # -----------------------------------------------------------------------------------------
     # What the end of a run leaves
 
@@ -254,6 +267,24 @@ class SystemScenarios(unittest.TestCase):
                                        user_ended={"Meadow.pptx": "escape"},
                                        still_open=[harbour, meadow])
 
+            # Stale settings: the second entry names monitor 0. Nothing is placed at 0,0 with no
+            # size; monitor 2 says why, and the same presentation still runs on monitor 3, as
+            # monitor 2 never showed it.
+            k.write_settings(w, [(meadow, 1), (harbour, 0), (harbour, 3)], keyboard=True,
+                             mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            self.assertTrue(w.wait_for(lambda: len(k.display_forms(w)) == 1, timeout=20),
+                            "monitor 2's message window")
+            time.sleep(0.5)
+            self.assertCovered(w, run, {2: k.no_such_monitor(0)},
+                               {"Meadow.pptx": 1, "Harbour.pptx": 3},
+                               {"Meadow.pptx": OLIVE, "Harbour.pptx": AZURE})
+            self.assertEqual(len(run.calls("SlideShowSettings.Run")), 2)
+            k.probe(w, "chord")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
+
     def test_three_monitors_120dpi_show_left_of_primary_and_host_killed(self):
         with winekit.WineSession("e2e-three-120", monitors=3, dpi=120) as w:
             k.install(w)
@@ -310,6 +341,19 @@ class SystemScenarios(unittest.TestCase):
                 self.assertEqual(k.corvane_windows(w), [])
                 return run
 
+            def covered_run(entries, texts, placed, journal, shows=None):
+                """A run whose shows (name → monitor) run placed and whose other monitors show
+                their reasons; every monitor is one or the other."""
+                k.write_settings(w, entries, keyboard=False, mouse=True)
+                run = Run(w, journal)
+                run.wait_for_shows(shows or len(placed))
+                self.assertTrue(w.wait_for(lambda: len(k.display_forms(w)) == len(texts),
+                                           timeout=20), f"{len(texts)} message windows")
+                time.sleep(0.5)
+                self.assertCovered(w, run, texts, placed, {"Harbour.pptx": AZURE,
+                                                           "Meadow.pptx": OLIVE})
+                return run
+
             # No host registered at all.
             failed_run([(deck, 1), ("", 2)], {1: k.TEXT_NO_HOST, 2: ""})
 
@@ -329,28 +373,39 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(k.open_presentations(w), [])
             self.assertEqual(standin.quit_standin(w), 0)
 
-            # Registered now; the host refuses the second file: the first show runs, the second
-            # monitor keeps whatever was on it (no window of the product covers it).
+            # Registered now; the host refuses the first file (a damaged one, say): its monitor
+            # says so, and the second show still runs.
             k.register_addin(w)
-            standin.set_knobs(w, "Standin", RefuseOpen=second)
-            k.write_settings(w, [(deck, 1), (second, 2)], keyboard=False, mouse=True)
-            run = Run(w, journal)
-            run.wait_for_shows(1)
-            time.sleep(0.5)
-            shot = k.screenshot(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
-            self.assertEqual(k.message_labels(w), {})
-            self.assertGreater(shot.share(k.to_x_rect(w, w.monitor_numbered(2)),
-                                          winekit.is_background), 0.97)
+            standin.set_knobs(w, "Standin", RefuseOpen=deck)
+            run = covered_run([(deck, 1), (second, 2)], {1: k.opened_failed("Harbour.pptx")},
+                              {"Meadow.pptx": 2}, journal)
             self.assertTrue([c for c in run.calls("Presentations.Open") if c.failed])
             k.probe(w, "key", VK_F24)
-            self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
-            self.assertNotIn(second, k.open_presentations(w))
+            self.assertEndedEverything(w, run, exited=["Meadow.pptx"], still_open=[second])
+            self.assertNotIn(deck, k.open_presentations(w))
+
+            # One presentation for both monitors, the second time in other letters: one show,
+            # and the later monitor says where it is.
+            run = covered_run([(second, 1), (second.upper(), 2)],
+                              {2: k.TEXT_ALREADY_SHOWN.format(1)}, {"Meadow.pptx": 1}, journal)
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run, exited=["Meadow.pptx"], still_open=[second])
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # A show whose window can't be identified (the host gives no handle for it): its
+            # monitor is covered, and the end of the run still exits it.
+            standin.set_knobs(w, "Standin", RefuseOpen=None, UnknownMember="SlideShowWindow.HWND")
+            run = covered_run([(deck, 1), (second, 2)],
+                              {1: k.window_not_found("Harbour.pptx"),
+                               2: k.window_not_found("Meadow.pptx")}, {}, journal, shows=2)
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[deck, second])
             self.assertEqual(standin.quit_standin(w), 0)
 
             # A host older than PowerPoint 2000: the add-in says so in a message box while the
             # host starts, stays uninitialised, and Corvane says so on every named monitor.
-            standin.set_knobs(w, "Standin", RefuseOpen=None, Version="8.0")
+            standin.set_knobs(w, "Standin", UnknownMember=None, Version="8.0")
             k.write_settings(w, [(deck, 1), (missing, 2)], keyboard=False, mouse=True)
             run = Run(w, journal)
             notice = w.wait_for(lambda: k.message_box_texts(w), timeout=30)

@@ -55,6 +55,8 @@ struct FakeObject {
     float placement[4] = {-1, -1, -1, -1};
     bool exited = false;
     int32_t handle = 0;
+    // presentation state: its running show's window (as the host, Run hands it back again)
+    FakeObject* show = nullptr;
 };
 
 class FakeRef : public HostObject {
@@ -81,6 +83,7 @@ public:
     std::vector<FakeObject*> open; // the host's list of open presentations
     std::set<std::wstring> openable;
     std::set<std::wstring> unstartable; // presentations whose show fails to start
+    std::set<int> refusedEdges;         // WindowEdge values whose assignment fails
     int32_t nextHandle = 0x1000;
     bool sinkConnected = false;
     int sinksAlive = 0;
@@ -135,25 +138,33 @@ public:
             return std::nullopt;
         return Of(presentation)->fullName;
     }
-    HostRef OpenPresentation(const HostObject&, const std::wstring& fileName) override {
-        if (journal_.Enter("OpenPresentation " + Narrow(fileName)) || !openable.count(fileName))
+    HostRef OpenPresentation(const HostObject&, const std::wstring& fileName,
+                             std::wstring& failure) override {
+        if (journal_.Enter("OpenPresentation " + Narrow(fileName)) || !openable.count(fileName)) {
+            failure = L"could not open " + fileName;
             return nullptr;
+        }
         return std::make_shared<FakeRef>(AddOpen(fileName));
     }
     HostRef RunSlideShow(const HostObject& presentation) override {
         if (journal_.Enter("RunSlideShow " + Narrow(Of(presentation)->fullName)) ||
             unstartable.count(Of(presentation)->fullName))
             return nullptr;
+        FakeObject* p = Of(presentation);
+        if (p->show && !p->show->exited) // one show per presentation
+            return std::make_shared<FakeRef>(p->show);
         objects.push_back(std::make_unique<FakeObject>());
         FakeObject* w = objects.back().get();
         w->kind = "window";
-        w->presentation = Of(presentation);
+        w->presentation = p;
         w->handle = nextHandle++;
+        p->show = w;
         return std::make_shared<FakeRef>(w);
     }
     bool SetWindowPlacement(const HostObject& window, WindowEdge edge, float points) override {
         static const char* names[] = {"Left", "Top", "Width", "Height"};
-        if (journal_.Enter(std::string("SetWindowPlacement ") + names[static_cast<int>(edge)]))
+        if (journal_.Enter(std::string("SetWindowPlacement ") + names[static_cast<int>(edge)]) ||
+            refusedEdges.count(static_cast<int>(edge)))
             return false;
         Of(window)->placement[static_cast<int>(edge)] = points;
         return true;

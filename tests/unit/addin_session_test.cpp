@@ -51,18 +51,32 @@ TEST_F(AddinSessionService, TwoEntriesWithOnePathShareOnePresentation) {
     EXPECT_EQ(host.open.size(), 1u);
 }
 
-TEST_F(AddinSessionService, PrepareStopsAtTheFirstEntryThatCannotBeOpened) {
+TEST_F(AddinSessionService, PrepareGoesOnAfterRefusedEntriesAndReturnsTheFirst) {
     host.openable.insert(L"C:\\a.pptx");
     host.openable.insert(L"C:\\d.pptx");
     Fill({{L"C:\\a.pptx", 1},
           {L"C:\\missing1.pptx", 2},
-          {L"C:\\missing2.pptx", 3},
+          {L"C:\\dir\\missing2.pptx", 3},
           {L"C:\\d.pptx", 4}});
     EXPECT_EQ(module.PrepareScreenSaver(), L"C:\\missing1.pptx");
     EXPECT_NE(PresentationOf(1), nullptr);
     EXPECT_EQ(PresentationOf(2), nullptr);
-    EXPECT_EQ(PresentationOf(4), nullptr); // never looked at
-    EXPECT_TRUE(journal.Only({"OpenPresentation"}).size() == 2u);
+    EXPECT_EQ(PresentationOf(3), nullptr);
+    EXPECT_NE(PresentationOf(4), nullptr);
+    EXPECT_EQ(journal.Only({"OpenPresentation"}).size(), 4u);
+
+    // Each refused entry's monitor is told why, with the host's own words as the detail.
+    windows.monitors = {
+        {0, 0, 800, 600}, {800, 0, 800, 600}, {1600, 0, 800, 600}, {2400, 0, 800, 600}};
+    module.BeginScreenSaver();
+    std::wstring reason, detail;
+    EXPECT_FALSE(module.GetMonitorReport(3, reason, detail));
+    EXPECT_EQ(reason, L"Presentation could not be opened: missing2.pptx");
+    EXPECT_EQ(detail, L"could not open C:\\dir\\missing2.pptx");
+    EXPECT_TRUE(module.GetMonitorReport(4, reason, detail));
+    EXPECT_EQ(reason, L"C:\\d.pptx");
+    EXPECT_EQ(detail, L"");
+    EXPECT_EQ(host.Windows().size(), 2u);
 }
 
 TEST_F(AddinSessionService, EmptyPathFailsWithTheSuccessValue) {

@@ -22,6 +22,12 @@ protected:
         journal.calls.clear();
     }
     const ScreenSaverEntry& Entry(int32_t index) { return *module.CurrentSession().Entry(index); }
+    // GetMonitorReport as (placed, reason).
+    std::pair<bool, std::wstring> Report(int32_t monitorNum) {
+        std::wstring reason = L"stale", detail = L"stale";
+        const bool placed = module.GetMonitorReport(monitorNum, reason, detail);
+        return {placed, reason};
+    }
     static std::vector<float> Placement(const FakeObject* window) {
         return {window->placement[0], window->placement[1], window->placement[2],
                 window->placement[3]};
@@ -84,33 +90,76 @@ TEST_F(AddinStaging, MonitorsLeftOfAndAboveThePrimaryGiveNegativePoints) {
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{-960, -150, 960, 768}));
 }
 
-TEST_F(AddinStaging, MonitorNumberUpToTheCountIsStaged) {
+TEST_F(AddinStaging, MonitorNumberFromOneUpToTheCountIsStagedOthersAreToldWhy) {
     windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
-    Prepare({2, 3, 1});
+    Prepare({2, 3, 1, 0});
     module.BeginScreenSaver();
     EXPECT_NE(Entry(1).ShowWindowHandle, 0);
     EXPECT_EQ(Entry(2).ShowWindowHandle, 0);
     EXPECT_FALSE(Entry(2).ShowWindow);
     EXPECT_NE(Entry(3).ShowWindowHandle, 0);
+    EXPECT_FALSE(Entry(4).ShowWindow);
     EXPECT_EQ(host.Windows().size(), 2u);
-    // The count is asked once per entry, and the shows come up in index order.
-    EXPECT_EQ(journal.Only({"GetMonitorCount"}).size(), 3u);
+    // The count is asked once per entry, the shows come up in index order, and no monitor
+    // outside the count is ever looked up (no show of size 0 at the origin).
+    EXPECT_EQ(journal.Only({"GetMonitorCount"}).size(), 4u);
     EXPECT_EQ(
         journal.Only({"RunSlideShow"}),
         (std::vector<std::string>{"RunSlideShow C:\\show1.pptx", "RunSlideShow C:\\show3.pptx"}));
+    EXPECT_EQ(journal.Only({"GetMonitorInfo"}),
+              (std::vector<std::string>{"GetMonitorInfo 2", "GetMonitorInfo 1"}));
+    EXPECT_EQ(Report(1), std::pair(true, std::wstring(L"C:\\show3.pptx")));
+    EXPECT_EQ(Report(2), std::pair(true, std::wstring(L"C:\\show1.pptx")));
+    EXPECT_EQ(Report(3), std::pair(false, std::wstring(L"Monitor 3 does not exist.")));
+    EXPECT_EQ(Report(0), std::pair(false, std::wstring(L"Monitor 0 does not exist.")));
+    EXPECT_EQ(Report(7),
+              std::pair(false, std::wstring(L"No slide show was started for this monitor.")));
 }
 
-TEST_F(AddinStaging, ZeroHandleIsRegisteredButItsShowIsNotExited) {
+TEST_F(AddinStaging, OnePresentationOnSeveralMonitorsRunsOnceWhereverItIsNamedFirst) {
+    windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}, {1824, 0, 640, 480}};
+    module.InitializeScreenSaverSession(3);
+    // Another letter case is the same file; the host, like PowerPoint, hands a running show's
+    // window back for a second Run, which must not be taken off monitor 1.
+    for (const wchar_t* path : {L"C:\\Shows\\a.pptx", L"c:\\shows\\A.PPTX"})
+        host.openable.insert(path);
+    module.AddScreenSaver(1, L"C:\\Shows\\a.pptx", 1);
+    module.AddScreenSaver(2, L"c:\\shows\\A.PPTX", 2);
+    module.AddScreenSaver(3, L"C:\\Shows\\a.pptx", 3);
+    ASSERT_EQ(module.PrepareScreenSaver(), L"");
+    module.BeginScreenSaver();
+    EXPECT_EQ(journal.Only({"RunSlideShow"}).size(), 1u);
+    ASSERT_EQ(host.Windows().size(), 1u);
+    EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 768, 576}));
+    EXPECT_TRUE(Report(1).first);
+    EXPECT_EQ(Report(2), std::pair(false, std::wstring(L"Already shown on monitor 1.")));
+    EXPECT_EQ(Report(3), std::pair(false, std::wstring(L"Already shown on monitor 1.")));
+
+    // When the first monitor can't have it, the next one that names it does.
+    module.EndScreenSaver();
+    module.AddScreenSaver(1, L"C:\\Shows\\a.pptx", 9);
+    module.BeginScreenSaver();
+    EXPECT_EQ(Report(1),
+              std::pair(false, std::wstring(L"No slide show was started for this monitor.")));
+    EXPECT_TRUE(Report(2).first);
+    EXPECT_EQ(Report(3), std::pair(false, std::wstring(L"Already shown on monitor 2.")));
+}
+
+TEST_F(AddinStaging, ZeroHandleShowIsReportedUnplacedAndStillExitedAtTheEnd) {
     windows.zeroHandles = true;
     Prepare({1});
     module.BeginScreenSaver();
     EXPECT_EQ(journal.Only({"RegisterSlideShowWindow"}),
               std::vector<std::string>{"RegisterSlideShowWindow 0"});
     EXPECT_TRUE(Entry(1).ShowWindow);
+    EXPECT_EQ(Report(1),
+              std::pair(false, std::wstring(L"Slide show window could not be found: show1.pptx")));
     journal.calls.clear();
     module.EndScreenSaver();
-    EXPECT_FALSE(host.Windows()[0]->exited);
-    EXPECT_EQ(journal.Only({"DeregisterSlideShowWindow", "ExitSlideShow"}).size(), 0u);
+    EXPECT_TRUE(host.Windows()[0]->exited);
+    EXPECT_EQ(journal.Only({"DeregisterSlideShowWindow", "ExitSlideShow"}),
+              (std::vector<std::string>{"DeregisterSlideShowWindow 0", "ExitSlideShow"}));
+    EXPECT_FALSE(Entry(1).ShowWindow);
     module.ExitScreenSaverSession();
     EXPECT_EQ(host.HeldRefs(), 0);
 }
@@ -140,25 +189,31 @@ TEST_F(AddinStaging, EndWithoutBeginStillEndsTheLibrarySession) {
 }
 
 TEST_F(AddinStaging, EntriesWithoutPresentationOrStartGetNoShowAndLockIsReleased) {
+    windows.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}, {1600, 0, 800, 600}};
     Prepare({1, 1});
     module.InitializeScreenSaverSession(3);
-    host.openable.insert(L"C:\\late.pptx");
     module.AddScreenSaver(1, L"C:\\show1.pptx", 1);
-    module.AddScreenSaver(2, L"C:\\missing.pptx", 1);
-    module.AddScreenSaver(3, L"C:\\show2.pptx", 1);
+    module.AddScreenSaver(2, L"C:\\missing.pptx", 2);
+    module.AddScreenSaver(3, L"C:\\show2.pptx", 3);
     host.unstartable.insert(L"C:\\show1.pptx");
     EXPECT_EQ(module.PrepareScreenSaver(), L"C:\\missing.pptx");
     module.BeginScreenSaver();
-    // The first show fails to start, the second entry has no presentation, the third was never
-    // prepared: none gets a handle, and the lock taken for each is released.
-    for (int32_t i = 1; i <= 3; ++i) {
+    // The first show fails to start and the second entry has no presentation: neither gets a
+    // handle; the third, prepared after the refused one, runs. Every lock taken is released.
+    for (int32_t i = 1; i <= 2; ++i) {
         EXPECT_EQ(Entry(i).ShowWindowHandle, 0);
         EXPECT_FALSE(Entry(i).ShowWindow);
     }
+    EXPECT_NE(Entry(3).ShowWindowHandle, 0);
     EXPECT_EQ(journal.Only({"LockUpdate"}).size(), 3u);
     EXPECT_EQ(journal.Only({"UnlockUpdate"}).size(), 3u);
     EXPECT_FALSE(desktop.locked);
-    EXPECT_TRUE(journal.Only({"RegisterSlideShowWindow"}).empty());
+    EXPECT_EQ(journal.Only({"RegisterSlideShowWindow"}).size(), 1u);
+    EXPECT_EQ(Report(1),
+              std::pair(false, std::wstring(L"Slide show could not be started: show1.pptx")));
+    EXPECT_EQ(Report(2),
+              std::pair(false, std::wstring(L"Presentation could not be opened: missing.pptx")));
+    EXPECT_TRUE(Report(3).first);
 }
 
 TEST_F(AddinStaging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
@@ -171,10 +226,15 @@ TEST_F(AddinStaging, ALockHeldElsewhereIsNeitherTakenNorEnded) {
 }
 
 TEST_F(AddinStaging, RefusedPropertyKeepsItsValueAndTheOthersAreSet) {
-    journal.faultCall = "SetWindowPlacement Top";
+    host.refusedEdges = {static_cast<int>(WindowEdge::Top)};
     Prepare({1});
     module.BeginScreenSaver();
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, -1, 1440, 810}));
+    // Running but not over its monitor: reported so, and exited at the end all the same.
+    EXPECT_EQ(Report(1), std::pair(false, std::wstring(L"Slide show could not be placed on this "
+                                                       L"monitor: show1.pptx")));
+    module.EndScreenSaver();
+    EXPECT_TRUE(host.Windows()[0]->exited);
 }
 
 TEST_F(AddinStaging, WithoutTheLibraryNoShowIsStarted) {
@@ -183,19 +243,22 @@ TEST_F(AddinStaging, WithoutTheLibraryNoShowIsStarted) {
     module.BeginScreenSaver();
     EXPECT_TRUE(host.Windows().empty());
     EXPECT_EQ(Entry(1).ShowWindowHandle, 0);
+    EXPECT_FALSE(Report(1).first);
 }
 
-TEST_F(AddinStaging, UnreadableMonitorOrPixelsLeaveTheShowWhereTheHostPutIt) {
+TEST_F(AddinStaging, UnreadableMonitorStartsNoShowUnreadablePixelsLeaveItUnplaced) {
     windows.monitors = {{0, 0, 1024, 768}, {1024, 0, 800, 600}};
     Prepare({1, 2});
     journal.faultCall = "GetMonitorInfo 2";
     module.BeginScreenSaver();
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 768, 576}));
-    EXPECT_EQ(Placement(host.Windows()[1]), (std::vector<float>{-1, -1, -1, -1}));
-    EXPECT_NE(Entry(2).ShowWindowHandle, 0);
+    EXPECT_EQ(host.Windows().size(), 1u);
+    EXPECT_EQ(Entry(2).ShowWindowHandle, 0);
+    EXPECT_FALSE(Report(2).first);
 
     module.EndScreenSaver();
     journal.faultCall = "ScreenPixelsPerInch";
     module.BeginScreenSaver();
-    EXPECT_EQ(Placement(host.Windows()[2]), (std::vector<float>{-1, -1, -1, -1}));
+    EXPECT_EQ(Placement(host.Windows()[1]), (std::vector<float>{-1, -1, -1, -1}));
+    EXPECT_EQ(Report(1).first, false);
 }

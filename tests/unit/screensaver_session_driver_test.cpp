@@ -181,9 +181,16 @@ TEST(SessionDriver, TwoMonitorsOneFileWholeRunInOrder) {
     EXPECT_EQ(w.journal,
               (kStart + Journal{"Addin.InitializeScreenSaverSession(&1)",
                                 "Addin.AddScreenSaver(&1,&'C:\\a.pptx',&1)", "Window(2,'')",
-                                "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver", "EnableTimer",
-                                "KeyboardHook", "MouseHook"}));
+                                "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
+                                // An add-in without the report: asked once, then as before.
+                                "Addin.GetMonitorReport(&1,&'',&'')", "EnableTimer", "KeyboardHook",
+                                "MouseHook"}));
     EXPECT_FALSE(driver.MainWindowShown());
+    ASSERT_EQ(driver.Outcomes().size(), 2u);
+    EXPECT_TRUE(driver.Outcomes()[0].showRunning);
+    EXPECT_EQ(driver.Outcomes()[0].presentation, L"C:\\a.pptx");
+    EXPECT_FALSE(driver.Outcomes()[1].showRunning);
+    EXPECT_EQ(driver.Outcomes()[1].reason, L"");
     size_t mark = w.journal.size();
     driver.TimerTimer();
     EXPECT_EQ(w.From(mark), (Journal{"WaitProcess", "Addin.ShouldEndScreenSaver"}));
@@ -204,7 +211,60 @@ TEST(SessionDriver, IndicesStayDenseAndMonitorNumbersAsStoredAndExtraEntriesIgno
               (Journal{"Addin.InitializeScreenSaverSession(&2)",
                        "Addin.AddScreenSaver(&1,&'p1',&7)", "Window(2,'File \"-p2\" not found.')",
                        "Addin.AddScreenSaver(&2,&'p3',&9)", "Addin.PrepareScreenSaver",
-                       "Addin.BeginScreenSaver", "EnableTimer", "KeyboardHook", "MouseHook"}));
+                       "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
+                       "EnableTimer", "KeyboardHook", "MouseHook"}));
+}
+
+TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
+    World w;
+    w.monitors = 4;
+    // Monitor 1 has its show; 2's entry names a monitor the system lacks; 3's presentation is
+    // already shown elsewhere; 4's file is missing (Corvane's own text, never asked about).
+    w.addIn->On(L"GetMonitorReport", [](auto arguments) -> AutomationValue {
+        const int32_t monitor = *std::get<int32_t*>(arguments[0]);
+        std::wstring& reason = *std::get<std::wstring*>(arguments[1]);
+        std::wstring& detail = *std::get<std::wstring*>(arguments[2]);
+        if (monitor == 1) {
+            reason = L"p1";
+            return true;
+        }
+        reason = monitor == 2 ? L"No slide show was started for this monitor."
+                              : L"Already shown on monitor 1.";
+        detail = monitor == 3 ? L"host said no" : L"";
+        return false;
+    });
+    SessionDriver driver = w.Driver({{L"p1", 1}, {L"p1b", 0}, {L"P1", 3}, {L"-p4", 4}});
+    driver.FormCreate();
+    EXPECT_EQ(
+        w.From(kStart.size() + 4),
+        (Journal{"Window(4,'File \"-p4\" not found.')", "Addin.PrepareScreenSaver",
+                 "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
+                 "Addin.GetMonitorReport(&2,&'',&'')", "Window(2,'Monitor 0 does not exist.')",
+                 "Addin.GetMonitorReport(&3,&'',&'')", "Window(3,'Already shown on monitor 1.')",
+                 "EnableTimer", "KeyboardHook", "MouseHook"}));
+    const auto& outcomes = driver.Outcomes();
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (int32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(outcomes[size_t(i)].monitor, i + 1);
+    EXPECT_TRUE(outcomes[0].showRunning);
+    EXPECT_FALSE(outcomes[1].showRunning);
+    EXPECT_EQ(outcomes[1].presentation, L"p1b");
+    EXPECT_EQ(outcomes[1].reason, L"Monitor 0 does not exist.");
+    EXPECT_EQ(outcomes[2].reason, L"Already shown on monitor 1.");
+    EXPECT_EQ(outcomes[2].detail, L"host said no");
+    EXPECT_EQ(outcomes[3].reason, L"File \"-p4\" not found.");
+
+    // A report that fails stops the asking; the run goes on, its timer armed.
+    World failing;
+    failing.monitors = 2;
+    failing.addIn->Fail(L"GetMonitorReport");
+    SessionDriver second = failing.Driver({{L"a", 1}, {L"b", 2}});
+    second.FormCreate();
+    EXPECT_EQ(failing.Only("Addin.GetMonitorReport").size(), 1u);
+    EXPECT_TRUE(failing.Only("Window").empty());
+    EXPECT_EQ(failing.Only("EnableTimer").size(), 1u);
+    EXPECT_TRUE(second.Outcomes()[0].showRunning);
+    EXPECT_EQ(second.Outcomes()[0].detail, L"GetMonitorReport failed: 0x00000005");
 }
 
 TEST(SessionDriver, WithoutHostOnlyNamedMonitorsGetText) {

@@ -216,6 +216,8 @@ TEST(AddinDispatch, NamesGiveTheInterfacesDispids) {
         {L"ExitScreenSaverSession", 0x6003000a},
         {L"ShouldEndScreenSaver", 0x6003000b},
         {L"GetProcessId", 0x6003000c},
+        {L"GetMonitorReport", 0x6003000d},
+        {L"WatchScreenSaverCaller", 0x6003000e}, // Corvane calls it by this number
         {L"isCOMaddinINITIALIZED", 0x60030004}, // automation names ignore case
     };
     for (const auto& [name, id] : members)
@@ -301,6 +303,21 @@ TEST(AddinDispatch, ArgumentsByValueByReferenceAndAsScriptVariants) {
     EXPECT_EQ(V_VT(shouldEnd.get()), VT_BOOL);
 
     EXPECT_EQ(InvokeNamed(addin.Get(), L"BeginScreenSaver", {}), S_OK);
+    // Corvane's form of the monitor report: the number and both strings by reference; what the
+    // strings held is replaced.
+    LONG monitorNum = 2;
+    UniqueBstr reason(L"old"), detail(L"old");
+    BSTR rawReason = reason.release(), rawDetail = detail.release();
+    UniqueVariant placed;
+    ASSERT_EQ(InvokeNamed(addin.Get(), L"GetMonitorReport",
+                          {ByRef(&monitorNum), ByRef(&rawReason), ByRef(&rawDetail)}, placed.get()),
+              S_OK);
+    reason.reset(rawReason);
+    detail.reset(rawDetail);
+    EXPECT_EQ(V_VT(placed.get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(placed.get()), VARIANT_FALSE);
+    EXPECT_STREQ(reason.get(), L"Presentation could not be opened: One.pptx");
+    EXPECT_STREQ(detail.get(), L"");
     EXPECT_EQ(InvokeNamed(addin.Get(), L"EndScreenSaver", {}), S_OK);
     EXPECT_EQ(InvokeNamed(addin.Get(), L"ExitScreenSaverSession", {}), S_OK);
     EXPECT_EQ(Module().CurrentSession().Count, 0);

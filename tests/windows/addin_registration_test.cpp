@@ -180,6 +180,36 @@ TEST(AddinRegistration, PerUserInstallWritesTheUsersHiveAndRemovesIt) {
     EXPECT_NE(QueryPathOfRegTypeLib(libid, 1, 0, LANG_NEUTRAL, path.put()), S_OK);
 }
 
+TEST(AddinRegistration, FailedMachineRegistrationKeepsWhatAnotherRegistrationWrote) {
+    ASSERT_EQ(Regsvr32(L"/n /i:user"), 0);
+    const RegistrySnapshot userBefore = Snapshot(HKEY_CURRENT_USER, kOfficeKey);
+    ASSERT_FALSE(userBefore.empty());
+    // A volatile class key takes no lasting subkeys: the machine-wide registration fails after
+    // it has written the first class's records.
+    const std::wstring blocker = std::wstring(L"Software\\Classes\\CLSID\\") + kHostClassClsid;
+    kestova::win::UniqueHkey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, blocker.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    key.reset();
+    Hives before;
+    EXPECT_NE(Regsvr32(L""), 0);
+    Hives after;
+    // The per-user registration is whole; the failed one left nothing of its own behind.
+    EXPECT_EQ(Snapshot(HKEY_CURRENT_USER, kOfficeKey), userBefore);
+    EXPECT_EQ(after.userClasses, before.userClasses);
+    // (Values it set in a key that was there already stay: only keys are taken back.)
+    RegistrySnapshot left = Added(before.machineClasses, after.machineClasses);
+    Take(left, blocker);
+    for (const auto& [name, value] : left)
+        ADD_FAILURE() << "left behind " << std::string(name.begin(), name.end());
+    for (const auto& [name, value] : Added(after.machineClasses, before.machineClasses))
+        ADD_FAILURE() << "taken away " << std::string(name.begin(), name.end());
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, blocker.c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(Regsvr32(L"/u /n /i:user"), 0);
+    EXPECT_TRUE(Snapshot(HKEY_CURRENT_USER, kOfficeKey).empty());
+}
+
 TEST(AddinRegistration, VersionResourceMarksTheLibrarySelfRegistering) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(DllPath().c_str(), &ignored);
