@@ -41,6 +41,8 @@ void SessionDriver::FormCreate() noexcept {
     std::wstring report;
     try {
         loadSession_(session_);
+        facts_.enableKeyboard = session_.EnableKeyboard;
+        facts_.enableMouse = session_.EnableMouse;
         PowerPointApp.reset();
         AddInObject.reset();
         PowerPointAvailable = false;
@@ -61,6 +63,7 @@ void SessionDriver::FormCreate() noexcept {
     } catch (const SettingsError& error) {
         failed = true;
         report = WithFullStop(error.message());
+        facts_.settingsError = report;
     } catch (const std::bad_alloc&) {
         failed = true;
         report = L"Out of memory.";
@@ -71,6 +74,8 @@ void SessionDriver::FormCreate() noexcept {
         failed = true;
     }
     try {
+        if (failed && facts_.settingsError.empty())
+            facts_.failure = report.empty() ? L"An unknown error ended the start." : report;
         // Reported before arming: the hooks would otherwise take the very input that closes the
         // message box for a request to end the run.
         if (failed)
@@ -89,24 +94,39 @@ int32_t SessionDriver::CountPresentations() {
     for (int32_t i = 1; i <= monitors; ++i) {
         if (static_cast<size_t>(i) > elements.size())
             break;
-        if (desktop_.FileExists(elements[i - 1].PresName))
+        const bool exists = desktop_.FileExists(elements[i - 1].PresName);
+        if (exists)
             ++count;
+        facts_.entries.push_back({i, elements[i - 1].PresName, exists});
     }
+    if (monitors >= 0 && elements.size() > static_cast<size_t>(monitors))
+        facts_.entriesBeyondMonitors = elements.size() - static_cast<size_t>(monitors);
     return count;
 }
 
 void SessionDriver::ConnectPowerPoint() {
+    facts_.host = HostContact::Unavailable;
     PowerPointApp = host_.Attach();
-    if (PowerPointApp)
+    if (PowerPointApp) {
         PowerPointAvailable = true;
+        facts_.host = HostContact::Attached;
+    }
     if (!PowerPointApp) {
         PowerPointApp = host_.Start();
-        if (PowerPointApp)
+        if (PowerPointApp) {
             PowerPointAvailable = true;
+            facts_.host = HostContact::Started;
+        }
     }
     if (PowerPointApp) {
+        // For the run journal only: a host that won't tell leaves the version unknown.
+        try {
+            facts_.hostVersion = ReadString(*PowerPointApp, L"Version");
+        } catch (...) {
+        }
         AddInObject = FindAddIn(PowerPointApp, kProductCaption);
         AddInAvailable = AddInObject != nullptr;
+        facts_.addInFound = AddInAvailable;
         if (!AddInAvailable)
             PowerPointApp.reset();
     }
@@ -175,11 +195,15 @@ void SessionDriver::StartShows(int32_t Count) {
                 const AutomationArgument arguments[] = {&Index, &name, &monitorNum};
                 CallMethod(*AddInObject, L"AddScreenSaver", arguments);
                 ++Index;
+                outcomes_.push_back({i, true, name, {}, {}});
                 continue; // the add-in's slide show covers this monitor
             }
         }
-        desktop_.ShowMessageWindow(i,
-                                   name.empty() ? std::wstring() : MessageFor(name, SessionReady));
+        MonitorOutcome outcome{i, false, name, {}, {}};
+        if (!name.empty())
+            outcome.reason = MessageFor(name, SessionReady);
+        desktop_.ShowMessageWindow(i, outcome.reason);
+        outcomes_.push_back(std::move(outcome));
     }
     if (SessionReady) {
         CallMethod(*AddInObject, L"PrepareScreenSaver");
@@ -204,11 +228,11 @@ void SessionDriver::TimerTimer() noexcept {
         return;
     ticking_ = true;
     if (PowerPointProcess && PowerPointProcess->HasEnded())
-        desktop_.RequestClose();
+        desktop_.RequestClose(RunEnd::HostExited);
     if (AddInObject) {
         try {
             if (CallBoolean(*AddInObject, L"ShouldEndScreenSaver"))
-                desktop_.RequestClose();
+                desktop_.RequestClose(RunEnd::ShowEnded);
         } catch (...) {
             // Asked again at the next tick.
         }

@@ -4,13 +4,16 @@
 // over the desktop and the late-bound objects of the presentation host and the add-in.
 #include "screensaver/automation.h"
 #include "screensaver/desktop.h"
+#include "screensaver/monitor_outcome.h"
 #include "screensaver/presentation_host.h"
+#include "screensaver/run_journal.h"
 #include "settings/session.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestova {
 
@@ -43,6 +46,11 @@ public:
     // shown, empty, so that the failed start is seen and can be closed.
     [[nodiscard]] bool MainWindowShown() const noexcept { return showMainWindow_; }
 
+    // What each monitor showed, one element per monitor that the start reached, in order.
+    [[nodiscard]] const std::vector<MonitorOutcome>& Outcomes() const noexcept { return outcomes_; }
+    // What the start saw of the settings and the host, for the run journal.
+    [[nodiscard]] const RunFacts& Facts() const noexcept { return facts_; }
+
 private:
     int32_t CountPresentations();
     void ConnectPowerPoint();
@@ -62,6 +70,8 @@ private:
     bool AddInAvailable = false;
     std::unique_ptr<WatchedProcess> PowerPointProcess;
 
+    std::vector<MonitorOutcome> outcomes_;
+    RunFacts facts_;
     bool showMainWindow_ = true;
     bool ticking_ = false;
     bool destroyed_ = false;

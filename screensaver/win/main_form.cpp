@@ -62,6 +62,7 @@ TMainForm::~TMainForm() {
 }
 
 bool TMainForm::Create() {
+    journal_.Start();
     RegisterMainFormClass(instance_, WindowProc);
     const UINT dpi = ::GetDpiForSystem();
     window_ =
@@ -90,6 +91,8 @@ void TMainForm::Destroy() noexcept {
     window_ = nullptr;
     ::DestroyWindow(window);
     SetBreakOutWindow(nullptr);
+    // The run is over for the user: only now does the journal take its copy.
+    journal_.Finish(driver_.Facts(), driver_.Outcomes());
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -120,6 +123,8 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // destroyed after it (Destroy), with the session's end.
         if (!closing_) {
             closing_ = true;
+            // The cause rides in wParam; a close from outside the product carries 0, Closed.
+            journal_.NoteEnd(static_cast<RunEnd>(static_cast<int32_t>(wParam)));
             ::PostQuitMessage(0);
         }
         return 0;
@@ -131,6 +136,7 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             breakOut_.reset();
             window_ = nullptr;
             SetBreakOutWindow(nullptr);
+            journal_.Finish(driver_.Facts(), driver_.Outcomes());
             ::PostQuitMessage(0);
         }
         return 0;
@@ -142,7 +148,7 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TMainForm::WMHotKey() noexcept {
     // The identifier is not compared: the only hot key this window holds is the break-out's.
-    RequestClose();
+    RequestClose(RunEnd::HotKey);
 }
 
 bool TMainForm::FileExists(const std::wstring& path) {
@@ -178,9 +184,9 @@ void TMainForm::EnableTimer() {
     ::SetTimer(window_, kTimerId, kTimerInterval, nullptr);
 }
 
-void TMainForm::RequestClose() noexcept {
+void TMainForm::RequestClose(RunEnd cause) noexcept {
     if (window_)
-        ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        ::PostMessageW(window_, WM_CLOSE, static_cast<WPARAM>(cause), 0);
 }
 
 void TMainForm::AddBreakOutHotKey() {
@@ -224,7 +230,7 @@ int RunMainForm(HINSTANCE instance, PresentationHost& host,
         ::DispatchMessageW(&message);
     }
     form.Destroy();
-    return 0;
+    return 0; // the form's journal waits for its block on the way out
 }
 
 int RunMainForm(HINSTANCE instance) {

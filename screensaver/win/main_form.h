@@ -6,6 +6,7 @@
 #include "screensaver/presentation_host.h"
 #include "screensaver/session_driver.h"
 #include "screensaver/win/break_out.h"
+#include "screensaver/win/run_journal_writer.h"
 
 #include <windows.h>
 
@@ -42,7 +43,7 @@ public:
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override;
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) override;
     void EnableTimer() override;
-    void RequestClose() noexcept override;
+    void RequestClose(RunEnd cause) noexcept override;
     void AddBreakOutHotKey() override;
     void InstallKeyboardHook() override;
     void InstallMouseHook() override;
@@ -59,6 +60,7 @@ private:
     SessionDriver driver_;
     HWND window_ = nullptr; // destroyed by Destroy() (or by the system, which tells WM_DESTROY)
     std::unique_ptr<BreakOut> breakOut_;
+    RunJournal journal_; // its destruction waits, briefly, for the run's block to be written
     bool closing_ = false;
 };
 

@@ -1,0 +1,69 @@
+#pragma once
+
+// The run journal on Windows: the interface thread only stamps times and hands a copy of what
+// the driver saw to a writer thread, which finds the monitors' details, formats the block and
+// appends it. A journal that can't be written changes nothing in the run.
+#include "common/win/unique_handle.h"
+#include "screensaver/run_journal.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace kestova::win {
+
+// How long the ending process waits for the block to reach the file.
+inline constexpr DWORD kJournalWaitMs = 2000;
+
+// The two files of the journal in one folder, opened only for the moment of each operation and
+// shared with readers (an editor, a tail) and with another run's writer.
+class JournalFolderFiles final : public JournalFiles {
+public:
+    explicit JournalFolderFiles(std::wstring folder) : folder_(std::move(folder)) {}
+    std::optional<uint64_t> Size() noexcept override;
+    bool Rotate() noexcept override;
+    bool Append(std::string_view bytes) noexcept override;
+
+private:
+    std::wstring folder_;
+};
+
+// The monitors in the product's order with their DPI and which one the system calls primary.
+[[nodiscard]] std::vector<JournalMonitor> JournalMonitors();
+// Now, as local time with its offset from UTC.
+[[nodiscard]] LocalTime LocalTimeOf(const FILETIME& utc) noexcept;
+
+// Formats `record` and appends it to the journal in `folder` (the user's journal folder when
+// empty), making the folder when needed. False when nothing was written.
+bool WriteRunBlock(RunRecord record, const std::wstring& folder = {}) noexcept;
+
+class RunJournal {
+public:
+    // `folder` empty: the user's journal folder.
+    explicit RunJournal(std::wstring folder = {}) : folder_(std::move(folder)) {}
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+    ~RunJournal() { Wait(kJournalWaitMs); }
+
+    // Interface thread, as the run starts.
+    void Start() noexcept;
+    // Interface thread, at the first close request.
+    void NoteEnd(RunEnd cause) noexcept;
+    // Interface thread, once the run's windows and session are gone: copies what the driver saw
+    // and leaves the rest to the writer thread. Later calls do nothing.
+    void Finish(const RunFacts& facts, const std::vector<MonitorOutcome>& outcomes) noexcept;
+    // Waits up to `milliseconds` for the writer; true when it is done (or never started).
+    bool Wait(DWORD milliseconds) noexcept;
+
+private:
+    std::wstring folder_;
+    FILETIME startTime_{};
+    LARGE_INTEGER startCount_{};
+    LARGE_INTEGER closeCount_{};
+    std::optional<RunEnd> end_;
+    bool started_ = false;
+    bool finished_ = false;
+    UniqueHandle writer_;
+};
+
+} // namespace kestova::win
