@@ -48,19 +48,6 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
     return TRUE;
 }
 
-struct WriterJob {
-    RunRecord record;
-    FILETIME start{};
-    std::wstring folder;
-};
-
-DWORD WINAPI WriterThread(void* context) {
-    std::unique_ptr<WriterJob> job(static_cast<WriterJob*>(context));
-    job->record.start = LocalTimeOf(job->start);
-    WriteRunBlock(std::move(job->record), job->folder);
-    return 0;
-}
-
 } // namespace
 
 std::optional<uint64_t> JournalFolderFiles::Size() noexcept {
@@ -156,10 +143,68 @@ bool WriteRunBlock(RunRecord record, const std::wstring& folder) noexcept {
     }
 }
 
+// Filled by the interface thread before it signals `ready`; read by the writer only after.
+struct RunJournal::Shared {
+    UniqueHandle ready;
+    bool write = false; // false: the run ended without a block (the form never finished)
+    RunRecord record;
+    FILETIME start{};
+    std::wstring folder;
+};
+
+namespace {
+
+DWORD WINAPI WriterThread(void* context) {
+    std::unique_ptr<std::shared_ptr<RunJournal::Shared>> holder(
+        static_cast<std::shared_ptr<RunJournal::Shared>*>(context));
+    RunJournal::Shared& shared = **holder;
+    try {
+        // While the run goes on: everything that may be slow the first time in a process.
+        std::vector<JournalMonitor> monitors = JournalMonitors();
+        std::wstring folder = shared.folder.empty() ? JournalFolder() : shared.folder;
+        CreateJournalFolder(folder); // a folder that can't be made fails the append below
+        ::WaitForSingleObject(shared.ready.get(), INFINITE);
+        if (!shared.write || folder.empty())
+            return 0;
+        RunRecord& record = shared.record;
+        record.monitors = std::move(monitors);
+        record.start = LocalTimeOf(shared.start);
+        JournalFolderFiles files(folder);
+        AppendRunBlock(files, FormatRunBlock(record));
+    } catch (...) {
+        // No block for this run; the run itself is not affected.
+    }
+    return 0;
+}
+
+} // namespace
+
+RunJournal::~RunJournal() {
+    if (shared_ && !finished_)
+        ::SetEvent(shared_->ready.get()); // let the writer go without a block
+    Wait(kJournalWaitMs);
+}
+
 void RunJournal::Start() noexcept {
     ::GetSystemTimeAsFileTime(&startTime_);
     ::QueryPerformanceCounter(&startCount_);
-    started_ = true;
+    try {
+        auto shared = std::make_shared<Shared>();
+        shared->ready.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        shared->folder = folder_;
+        shared->start = startTime_;
+        if (!shared->ready)
+            return;
+        auto holder = std::make_unique<std::shared_ptr<Shared>>(shared);
+        HANDLE thread = ::CreateThread(nullptr, 0, WriterThread, holder.get(), 0, nullptr);
+        if (!thread)
+            return;
+        (void)holder.release(); // the thread owns it now
+        writer_.reset(thread);
+        shared_ = std::move(shared);
+    } catch (...) {
+        // No journal for this run.
+    }
 }
 
 void RunJournal::NoteEnd(RunEnd cause) noexcept {
@@ -171,29 +216,24 @@ void RunJournal::NoteEnd(RunEnd cause) noexcept {
 
 void RunJournal::Finish(const RunFacts& facts,
                         const std::vector<MonitorOutcome>& outcomes) noexcept {
-    if (finished_ || !started_)
+    if (finished_ || !shared_)
         return;
     finished_ = true;
     LARGE_INTEGER now{};
     ::QueryPerformanceCounter(&now);
     try {
-        auto job = std::make_unique<WriterJob>();
-        job->record.processId = ::GetCurrentProcessId();
-        job->record.facts = facts;
-        job->record.outcomes = outcomes;
-        job->record.end = end_;
-        job->record.endToExitMs = end_ ? Milliseconds(closeCount_, now) : 0;
-        job->record.lengthMs = Milliseconds(startCount_, now);
-        job->start = startTime_;
-        job->folder = folder_;
-        HANDLE thread = ::CreateThread(nullptr, 0, WriterThread, job.get(), 0, nullptr);
-        if (thread) {
-            (void)job.release(); // the thread owns it now
-            writer_.reset(thread);
-        }
+        RunRecord& record = shared_->record;
+        record.processId = ::GetCurrentProcessId();
+        record.facts = facts;
+        record.outcomes = outcomes;
+        record.end = end_;
+        record.endToExitMs = end_ ? Milliseconds(closeCount_, now) : 0;
+        record.lengthMs = Milliseconds(startCount_, now);
+        shared_->write = true;
     } catch (...) {
-        // No block for this run; the run itself is not affected.
+        shared_->write = false;
     }
+    ::SetEvent(shared_->ready.get());
 }
 
 bool RunJournal::Wait(DWORD milliseconds) noexcept {

@@ -1,8 +1,12 @@
 #pragma once
 
 // The run journal on Windows: the interface thread only stamps times and hands a copy of what
-// the driver saw to a writer thread, which finds the monitors' details, formats the block and
-// appends it. A journal that can't be written changes nothing in the run.
+// the driver saw to a writer thread. The writer starts with the run and does the slow part
+// early (the monitors' details, the folder, the first use of the shell's folder lookup); at the
+// end it only formats the block and appends it. A journal that can't be written changes nothing
+// in the run.
+#include <memory>
+
 #include "common/win/unique_handle.h"
 #include "screensaver/run_journal.h"
 
@@ -43,9 +47,9 @@ public:
     explicit RunJournal(std::wstring folder = {}) : folder_(std::move(folder)) {}
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
-    ~RunJournal() { Wait(kJournalWaitMs); }
+    ~RunJournal();
 
-    // Interface thread, as the run starts.
+    // Interface thread, as the run starts: stamps the time and starts the writer.
     void Start() noexcept;
     // Interface thread, at the first close request.
     void NoteEnd(RunEnd cause) noexcept;
@@ -55,13 +59,15 @@ public:
     // Waits up to `milliseconds` for the writer; true when it is done (or never started).
     bool Wait(DWORD milliseconds) noexcept;
 
+    struct Shared; // what the writer thread and the interface thread hand each other
+
 private:
     std::wstring folder_;
+    std::shared_ptr<Shared> shared_;
     FILETIME startTime_{};
     LARGE_INTEGER startCount_{};
     LARGE_INTEGER closeCount_{};
     std::optional<RunEnd> end_;
-    bool started_ = false;
     bool finished_ = false;
     UniqueHandle writer_;
 };
