@@ -83,7 +83,7 @@ std::string HostLine(const RunFacts& facts) {
 std::string EndText(RunEnd end) {
     switch (end) {
     case RunEnd::Closed:
-        return "the main window was closed from outside";
+        return "the main window was closed (by the user or another program)";
     case RunEnd::Key:
         return "a key";
     case RunEnd::Mouse:
@@ -153,10 +153,16 @@ std::string FormatRunBlock(const RunRecord& r) {
              (facts.enableMouse ? "yes" : "no"));
         for (const SettingsEntryFact& entry : facts.entries) {
             const std::string head = "  " + Number(entry.monitor) + ": ";
+            // A hand-edited entry may name another monitor than its place: the add-in gets that
+            // one.
+            const std::string stored = entry.storedMonitor == entry.monitor
+                                           ? std::string()
+                                           : ", stored for monitor " + Number(entry.storedMonitor);
             if (entry.path.empty())
-                line(head + "(none chosen)");
+                line(head + "(none chosen)" + stored);
             else
-                line(head + OneLine(entry.path) + (entry.exists ? " (found)" : " (not found)"));
+                line(head + OneLine(entry.path) + (entry.exists ? " (found" : " (not found") +
+                     stored + ")");
         }
         if (facts.entriesBeyondMonitors > 0)
             line("  and " + Number(static_cast<int64_t>(facts.entriesBeyondMonitors)) +

@@ -24,9 +24,10 @@ enum class HostContact {
 
 // One settings entry as the run read it.
 struct SettingsEntryFact {
-    int32_t monitor = 0;
+    int32_t monitor = 0; // the entry's position, which is the monitor it belongs to
     std::wstring path;
     bool exists = false;
+    int32_t storedMonitor = 0; // the entry's own MonitorNum, handed to the add-in as it is
 };
 
 // What the session driver saw from the settings to the host; the journal's part of the run that

@@ -97,7 +97,7 @@ int32_t SessionDriver::CountPresentations() {
         const bool exists = desktop_.FileExists(elements[i - 1].PresName);
         if (exists)
             ++count;
-        facts_.entries.push_back({i, elements[i - 1].PresName, exists});
+        facts_.entries.push_back({i, elements[i - 1].PresName, exists, elements[i - 1].MonitorNum});
     }
     if (monitors >= 0 && elements.size() > static_cast<size_t>(monitors))
         facts_.entriesBeyondMonitors = elements.size() - static_cast<size_t>(monitors);

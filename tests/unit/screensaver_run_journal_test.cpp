@@ -13,9 +13,9 @@ RunRecord GoodThreeMonitorRun() {
     r.monitors = {{{0, 0, 1280, 1024}, 96, true},
                   {{-1024, 0, 1024, 768}, 120, false},
                   {{1280, 0, 800, 600}, 96, false}};
-    r.facts.entries = {{1, L"C:\\p\\Harbour.pptx", true},
-                       {2, L"C:\\p\\Quartal & \u00DCbersicht \u65E5\u672C.pptx", false},
-                       {3, L"", false}};
+    r.facts.entries = {{1, L"C:\\p\\Harbour.pptx", true, 1},
+                       {2, L"C:\\p\\Quartal & \u00DCbersicht \u65E5\u672C.pptx", false, 2},
+                       {3, L"", false, 3}};
     r.facts.entriesBeyondMonitors = 1;
     r.facts.enableMouse = true;
     r.facts.host = HostContact::Attached;
@@ -93,7 +93,11 @@ TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
     EXPECT_EQ(lines, 10u);
 
     r.end.reset();
-    EXPECT_NE(FormatRunBlock(r).find("Ended by: nothing asked it to end"), std::string::npos);
+    r.facts.settingsError.clear();
+    r.facts.entries = {{1, L"x.pptx", true, 4}};
+    const std::string later = FormatRunBlock(r);
+    EXPECT_NE(later.find("Ended by: nothing asked it to end"), std::string::npos);
+    EXPECT_NE(later.find("\r\n  1: x.pptx (found, stored for monitor 4)\r\n"), std::string::npos);
     EXPECT_EQ(ToUtf8(std::wstring(1, static_cast<wchar_t>(0x1F600))), "\xF0\x9F\x98\x80");
 }
 

@@ -390,6 +390,7 @@ TEST(SessionDriver, OutcomesAndFactsSayWhatEachMonitorShowed) {
     const RunFacts& f = driver.Facts();
     ASSERT_EQ(f.entries.size(), 3u);
     EXPECT_TRUE(f.entries[0].exists && !f.entries[1].exists && f.entries[1].path == L"-p2");
+    EXPECT_EQ(f.entries[1].storedMonitor, 2);
     EXPECT_EQ(f.entriesBeyondMonitors, 2u);
     EXPECT_TRUE(!f.enableKeyboard && f.enableMouse);
     EXPECT_EQ(f.host, HostContact::Attached);

@@ -256,8 +256,10 @@ int wmain(int argc, wchar_t** argv) {
             DWORD lastSwallowed = 0;
             bool passed = false;
             while (!passed && ::GetTickCount() - start < limit) {
-                Key(VK_F24, false);
+                // Stamped before the press: a hook swallows it no earlier than this, so the stamp
+                // never postdates the hook's removal (taken after the press, it could by a tick).
                 const DWORD now = ::GetTickCount();
+                Key(VK_F24, false);
                 passed = (::GetAsyncKeyState(VK_F24) & 0x8000) != 0;
                 Key(VK_F24, true);
                 if (!passed) {

@@ -72,14 +72,15 @@ class RunModeScenarios(unittest.TestCase):
             calls = driver_calls(journal)
             first = [signature(c) for c in calls if c.member != "Addin.ShouldEndScreenSaver"]
             read, method = "METHOD|PROPERTYGET", "METHOD"
-            self.assertEqual(first[:8], [
-                ("Application.COMAddIns", read, ()), ("COMAddIns.Count", read, ()),
+            # The host's Version (for the run journal), then the add-in's entry.
+            self.assertEqual(first[:9], [
+                ("Application.Version", read, ()), ("Application.COMAddIns", read, ()), ("COMAddIns.Count", read, ()),
                 ("Application.COMAddIns", read, ()), ("COMAddIns.Item", method,
                                                       (("VT_I4", False, "1"),)),
                 ("COMAddIn.Description", read, ()), ("Application.COMAddIns", read, ()),
                 ("COMAddIns.Item", method, (("VT_I4", False, "1"),)),
                 ("COMAddIn.Object", read, ())])
-            self.assertEqual(first[8:], [
+            self.assertEqual(first[9:], [
                 ("Addin.GetProcessId", method, (("VT_I4", True, "0"),)),
                 ("Addin.IsCOMAddInInitialized", method, ()),
                 ("Addin.InitializeScreenSaverSession", method, (("VT_I4", True, "2"),)),
