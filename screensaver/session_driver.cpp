@@ -83,6 +83,19 @@ void SessionDriver::FormCreate() noexcept {
         // Armed after a failure too: whatever windows the failed start left on top of the
         // monitors, the user's input still ends the run.
         ArmBreakOut();
+        // Only once the run is up: the extra call on the host delays nothing the user sees.
+        ReadHostVersion();
+    } catch (...) {
+    }
+}
+
+void SessionDriver::ReadHostVersion() noexcept {
+    if (!PowerPointApp || versionRead_)
+        return;
+    versionRead_ = true;
+    try {
+        // For the run journal only: a host that won't tell leaves the version unknown.
+        facts_.hostVersion = ReadString(*PowerPointApp, L"Version");
     } catch (...) {
     }
 }
@@ -119,16 +132,13 @@ void SessionDriver::ConnectPowerPoint() {
         }
     }
     if (PowerPointApp) {
-        // For the run journal only: a host that won't tell leaves the version unknown.
-        try {
-            facts_.hostVersion = ReadString(*PowerPointApp, L"Version");
-        } catch (...) {
-        }
         AddInObject = FindAddIn(PowerPointApp, kProductCaption);
         AddInAvailable = AddInObject != nullptr;
         facts_.addInFound = AddInAvailable;
-        if (!AddInAvailable)
+        if (!AddInAvailable) {
+            ReadHostVersion(); // the last chance: the host is let go now
             PowerPointApp.reset();
+        }
     }
     if (AddInAvailable) {
         int32_t ProcessId = 0;

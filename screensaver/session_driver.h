@@ -57,6 +57,7 @@ private:
     AutomationRef FindAddIn(const AutomationRef& application, const std::wstring& description);
     void StartShows(int32_t count);
     void ArmBreakOut();
+    void ReadHostVersion() noexcept;
     std::wstring MessageFor(const std::wstring& name, bool sessionReady) const;
 
     Desktop& desktop_;
@@ -72,6 +73,7 @@ private:
 
     std::vector<MonitorOutcome> outcomes_;
     RunFacts facts_;
+    bool versionRead_ = false;
     bool showMainWindow_ = true;
     bool ticking_ = false;
     bool destroyed_ = false;

@@ -267,17 +267,6 @@ def main() -> int:
             warm_bare.append(took)
             bare_first.append(first)
 
-        # The journal's one call on the host (its Version, read as the host is reached): ticks
-        # from that call to the next one the host received, over the warm runs.
-        version_read = []
-        entries = bench.journal.entries()
-        for i, e in enumerate(entries):
-            if e.kind == "call" and e.member.endswith(".Version"):
-                later = [c for c in entries[i + 1:i + 5] if c.kind == "call"]
-                if later:
-                    version_read.append(later[0].tick - e.tick)
-        version_read = version_read[-runs:]
-
         # P3: one run left alone.
         proc = bench.corvane_start(keyboard=False)[0]
         time.sleep(1.0)
@@ -336,9 +325,7 @@ def main() -> int:
         ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
         ("", "Corvane.scr /s with that Count: start -> shows placed",
          spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),
-    ] + [("P7" if i == 0 else "", what, value) for i, (what, value) in enumerate(journal)] + [
-        ("", "  host Version read -> next host call (journal ticks, 1 ms steps)",
-         spread(version_read))]
+    ] + [("P7" if i == 0 else "", what, value) for i, (what, value) in enumerate(journal)]
 
     print(f"Kestova Screen Saver performance: whole system under Wine ({MONITORS} simulated "
           "monitors, 3 shows, stand-in host, Paxendo + Tovrin)")
