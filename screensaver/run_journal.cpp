@@ -166,7 +166,8 @@ std::string FormatRunBlock(const RunRecord& r) {
         }
         if (facts.entriesBeyondMonitors > 0)
             line("  and " + Number(static_cast<int64_t>(facts.entriesBeyondMonitors)) +
-                 " stored entries beyond the last monitor");
+                 (facts.entriesBeyondMonitors == 1 ? " stored entry" : " stored entries") +
+                 " beyond the last monitor");
     }
     line("Host: " + HostLine(facts));
     line("Shown:");

@@ -43,7 +43,7 @@ TEST(RunJournal, BlockTellsTheRunInOrderOnePlainLineEach) {
               "  2: C:\\p\\Quartal & \xC3\x9C"
               "bersicht \xE6\x97\xA5\xE6\x9C\xAC.pptx (not found)\r\n"
               "  3: (none chosen)\r\n"
-              "  and 1 stored entries beyond the last monitor\r\n"
+              "  and 1 stored entry beyond the last monitor\r\n"
               "Host: attached to the running one, version 16.0\r\n"
               "Shown:\r\n"
               "  1: slide show of C:\\p\\Harbour.pptx\r\n"
