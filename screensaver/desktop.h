@@ -1,6 +1,8 @@
 #pragma once
 
 // What the session driver needs of the machine it runs on, beside the presentation host.
+#include "screensaver/run_end.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,8 +31,8 @@ public:
     [[nodiscard]] virtual std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) = 0;
     // Starts the one-second watch of the run's end.
     virtual void EnableTimer() = 0;
-    // The main window's ordinary close; asking again changes nothing.
-    virtual void RequestClose() noexcept = 0;
+    // The main window's ordinary close, saying why; asking again changes nothing.
+    virtual void RequestClose(RunEnd cause) noexcept = 0;
 
     // Break-out pieces; results are never looked at.
     virtual void AddBreakOutHotKey() = 0;       // atom + Ctrl+Alt+Esc on the main window

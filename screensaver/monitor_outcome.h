@@ -4,6 +4,7 @@
 #include <string>
 
 namespace kestova {
+
 // What one monitor showed during a run: a slide show placed on it, or Corvane's black window
 // with the reason (empty when the monitor's entry named no presentation).
 struct MonitorOutcome {
@@ -13,4 +14,5 @@ struct MonitorOutcome {
     std::wstring reason;       // black window's text when !showRunning
     std::wstring detail; // extra detail for the run journal (host's error text etc.), may be empty
 };
+
 } // namespace kestova

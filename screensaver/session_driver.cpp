@@ -53,6 +53,8 @@ void SessionDriver::FormCreate() noexcept {
     std::wstring report;
     try {
         loadSession_(session_);
+        facts_.enableKeyboard = session_.EnableKeyboard;
+        facts_.enableMouse = session_.EnableMouse;
         PowerPointApp.reset();
         AddInObject.reset();
         PowerPointAvailable = false;
@@ -75,6 +77,7 @@ void SessionDriver::FormCreate() noexcept {
     } catch (const SettingsError& error) {
         failed = true;
         report = WithFullStop(error.message());
+        facts_.settingsError = report;
     } catch (const std::bad_alloc&) {
         failed = true;
         report = L"Out of memory.";
@@ -85,6 +88,8 @@ void SessionDriver::FormCreate() noexcept {
         failed = true;
     }
     try {
+        if (failed && facts_.settingsError.empty())
+            facts_.failure = report.empty() ? L"An unknown error ended the start." : report;
         // Reported before arming: the hooks would otherwise take the very input that closes the
         // message box for a request to end the run.
         if (failed)
@@ -92,6 +97,19 @@ void SessionDriver::FormCreate() noexcept {
         // Armed after a failure too: whatever windows the failed start left on top of the
         // monitors, the user's input still ends the run.
         ArmBreakOut();
+        // Only once the run is up: the extra call on the host delays nothing the user sees.
+        ReadHostVersion();
+    } catch (...) {
+    }
+}
+
+void SessionDriver::ReadHostVersion() noexcept {
+    if (!PowerPointApp || versionRead_)
+        return;
+    versionRead_ = true;
+    try {
+        // For the run journal only: a host that won't tell leaves the version unknown.
+        facts_.hostVersion = ReadString(*PowerPointApp, L"Version");
     } catch (...) {
     }
 }
@@ -103,26 +121,38 @@ int32_t SessionDriver::CountPresentations() {
     for (int32_t i = 1; i <= monitors; ++i) {
         if (static_cast<size_t>(i) > elements.size())
             break;
-        if (desktop_.FileExists(elements[i - 1].PresName))
+        const bool exists = desktop_.FileExists(elements[i - 1].PresName);
+        if (exists)
             ++count;
+        facts_.entries.push_back({i, elements[i - 1].PresName, exists, elements[i - 1].MonitorNum});
     }
+    if (monitors >= 0 && elements.size() > static_cast<size_t>(monitors))
+        facts_.entriesBeyondMonitors = elements.size() - static_cast<size_t>(monitors);
     return count;
 }
 
 void SessionDriver::ConnectPowerPoint() {
+    facts_.host = HostContact::Unavailable;
     PowerPointApp = host_.Attach();
-    if (PowerPointApp)
+    if (PowerPointApp) {
         PowerPointAvailable = true;
+        facts_.host = HostContact::Attached;
+    }
     if (!PowerPointApp) {
         PowerPointApp = host_.Start();
-        if (PowerPointApp)
+        if (PowerPointApp) {
             PowerPointAvailable = true;
+            facts_.host = HostContact::Started;
+        }
     }
     if (PowerPointApp) {
         AddInObject = FindAddIn(PowerPointApp, kProductCaption);
         AddInAvailable = AddInObject != nullptr;
-        if (!AddInAvailable)
+        facts_.addInFound = AddInAvailable;
+        if (!AddInAvailable) {
+            ReadHostVersion(); // the last chance: the host is let go now
             PowerPointApp.reset();
+        }
     }
     if (AddInAvailable) {
         int32_t ProcessId = 0;
@@ -265,11 +295,11 @@ void SessionDriver::TimerTimer() noexcept {
         return;
     ticking_ = true;
     if (PowerPointProcess && PowerPointProcess->HasEnded())
-        desktop_.RequestClose();
+        desktop_.RequestClose(RunEnd::HostExited);
     if (AddInObject) {
         try {
             if (CallBoolean(*AddInObject, L"ShouldEndScreenSaver"))
-                desktop_.RequestClose();
+                desktop_.RequestClose(RunEnd::ShowEnded);
         } catch (...) {
             // Asked again at the next tick.
         }

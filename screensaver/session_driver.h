@@ -6,6 +6,7 @@
 #include "screensaver/desktop.h"
 #include "screensaver/monitor_outcome.h"
 #include "screensaver/presentation_host.h"
+#include "screensaver/run_journal.h"
 #include "settings/session.h"
 
 #include <cstdint>
@@ -50,6 +51,8 @@ public:
     // One element per monitor, in monitor order, filled while the run starts: what each monitor
     // shows.
     [[nodiscard]] const std::vector<MonitorOutcome>& Outcomes() const noexcept { return outcomes_; }
+    // What the start saw of the settings and the host, for the run journal.
+    [[nodiscard]] const RunFacts& Facts() const noexcept { return facts_; }
 
 private:
     int32_t CountPresentations();
@@ -58,6 +61,7 @@ private:
     void StartShows(int32_t count);
     void CoverMonitorsWithoutShow();
     void ArmBreakOut();
+    void ReadHostVersion() noexcept;
     std::wstring MessageFor(const std::wstring& name, bool sessionReady) const;
 
     Desktop& desktop_;
@@ -73,6 +77,8 @@ private:
 
     std::vector<MonitorOutcome> outcomes_;
     std::vector<int32_t> handedOver_; // stored MonitorNum of each entry given to the add-in
+    RunFacts facts_;
+    bool versionRead_ = false;
     bool showMainWindow_ = true;
     bool ticking_ = false;
     bool destroyed_ = false;

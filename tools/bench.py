@@ -1,4 +1,4 @@
-"""./dev bench: the performance table P1-P6 of the whole system under Wine. Prints figures; never
+"""./dev bench: the performance table P1-P7 of the whole system under Wine. Prints figures; never
 fails on a time (only when a run does not work at all).
 
   P1  Corvane.scr /s start -> shows placed, against a bare client (E2eClient.exe session) making
@@ -14,6 +14,8 @@ fails on a time (only when a run does not work at all).
   P5  sizes of the three binaries; Corvane.scr's peak working set next to the bare client's
   P6  LoadSession with Count = 2^31 - 1: natively (settings_load_bench) and Corvane.scr /s under
       Wine with that Count in the registry
+  P7  the run journal: its work on the interface thread at a run's start and end, and the writer
+      thread's time for one block (wintest_screensaver.exe, CorvaneRunJournal.Bench)
 
 Usage: bench.py [--runs N] [--idle SECONDS]
 
@@ -214,6 +216,27 @@ def addin_own_time() -> str:
     return "; ".join(f"{value} ({what.split(', ')[-1]})" for what, value in rows) or "n/a"
 
 
+def journal_figures() -> list[tuple[str, str]]:
+    """Medians (and maxima) of 50 runs of the journal's own steps (each a 300 ms "run" between
+    start and end), in a Wine session of its own."""
+    exe = "wintest_screensaver.exe"
+    if not (winekit.WINDOWS_BIN / exe).exists():
+        return [("the run journal", f"n/a ({exe} not built)")]
+    with winekit.WineSession("journal-bench", monitors=MONITORS) as w:
+        result = w.run([w.exe(exe), "--gtest_filter=CorvaneRunJournal.Bench"], timeout=300,
+                       extra_env={"KESTOVA_JOURNAL_BENCH": "1"})
+    figures = {}
+    for line in result.stdout.splitlines():
+        parts = line.rstrip("\r").split("\t")
+        if parts[0] == "journal-bench":
+            figures[parts[1]] = f"{float(parts[2]):.0f} µs (max {float(parts[3]):.0f})"
+    return [("run journal, interface thread at the start (time, writer started)",
+             figures.get("start", "n/a")),
+            ("  at the end (copy of the run's facts, writer signalled)", figures.get("end", "n/a")),
+            ("  writer after the end: format, append (the exit waits for it)",
+             figures.get("write", "n/a"))]
+
+
 def native_load_session() -> str:
     """settings_load_bench from a Release native tree of its own."""
     tree = winekit.BUILD / "bench-native"
@@ -241,7 +264,7 @@ def machine() -> str:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description="performance table P1-P6")
+    parser = argparse.ArgumentParser(description="performance table P1-P7")
     parser.add_argument("--runs", type=int, default=6, help="runs per figure (default 6)")
     parser.add_argument("--idle", type=float, default=60.0,
                         help="seconds a run is left alone for P3 (default 60)")
@@ -250,6 +273,7 @@ def main() -> int:
     k.build_client()
     native = native_load_session()
     own_time = addin_own_time()
+    journal = journal_figures()
 
     rows: list[tuple[str, str, str]] = []
     with winekit.WineSession("bench", monitors=MONITORS) as w:
@@ -356,7 +380,7 @@ def main() -> int:
         ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
         ("", "Corvane.scr /s with that Count: start -> shows placed",
          spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),
-    ]
+    ] + [("P7" if i == 0 else "", what, value) for i, (what, value) in enumerate(journal)]
 
     print(f"Kestova Screen Saver performance: whole system under Wine ({MONITORS} simulated "
           "monitors, 3 shows, stand-in host, Paxendo + Tovrin)")

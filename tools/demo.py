@@ -4,8 +4,9 @@ Installs the product into a fresh Wine prefix as a user's machine would hold it 
 Paxendo.dll and Tovrin.dll in one folder, `regsvr32 Paxendo.dll`), with the presentation-host
 stand-in as PowerPoint and three sample presentations; writes the settings as the settings dialog
 saves them (one presentation per monitor); runs `Corvane.scr /s`; takes screenshots while the shows
-run; ends the run with an injected key press; and leaves the screenshots, the host's journal and a
-short report (what ran where, how it ended, the timings of this run) in demo-output/<time>/.
+run; ends the run with an injected key press; and leaves the screenshots, the host's journal, the
+run's block of the screen saver's own run journal (run-journal.txt) and a short report (what ran
+where, how it ended, the timings of this run) in demo-output/<time>/.
 
 Usage: demo.py [--out FOLDER] [--update-docs]
   --update-docs   also copies the first screenshot to docs/demo-3-monitors.png (the README's)
@@ -182,12 +183,19 @@ def run_demo(out: Path) -> list[str]:
         say(f"  windows of Corvane left: {len(left)}; presentations still open in the host: "
             f"{len(still_open)}; host asked to quit: {'yes' if quit_asked else 'no'}")
         say("")
+        # The block Corvane appended to the user's run journal before it exited.
+        blocks = k.journal_blocks(w)
+        if blocks:
+            (out / "run-journal.txt").write_bytes(blocks[-1].text.encode("utf-8"))
         say(f"Screenshots: shows-1.png ({first_shot_at:.1f} s after the shows were placed), "
-            f"shows-2.png ({second_shot_at:.1f} s after); journal.txt: the host's journal.")
+            f"shows-2.png ({second_shot_at:.1f} s after); journal.txt: the host's journal; "
+            "run-journal.txt: " + ("this run's block of Corvane's run journal (%LOCALAPPDATA%\\"
+                                   "Kestova\\Kestova Screen Saver\\runs.log)." if blocks else
+                                   "MISSING: Corvane wrote no run journal block."))
         say(f"Preparing the prefix took {prepared:.1f} s; the whole demo "
             f"{time.monotonic() - prepare_start:.1f} s.")
         (out / "journal.txt").write_text(journal.text(), encoding="utf-8")
-        if not exact_all or left or len(exits) != len(PRESENTATIONS):
+        if not exact_all or left or len(exits) != len(PRESENTATIONS) or not blocks:
             say("")
             say("SOMETHING WENT WRONG: see the lines above.")
     return report

@@ -9,6 +9,7 @@ Used by the end-to-end scenarios (tests/e2e), the demo (tools/demo.py) and the b
 from __future__ import annotations
 
 import dataclasses
+import getpass
 import os
 import shutil
 import subprocess
@@ -405,3 +406,58 @@ def is_place(entry: standin.Entry) -> bool:
 
 def is_show(event: str):
     return lambda e: e.kind == "show" and e.fields[1] == event
+
+
+# ---------------------------------------------------------------------------------------------
+# The run journal (%LOCALAPPDATA%\Kestova\Kestova Screen Saver\runs.log)
+
+def journal_dir(w: winekit.WineSession) -> Path:
+    return (w.prefix / "drive_c" / "users" / getpass.getuser() / "AppData" / "Local" / "Kestova" /
+            CAPTION)
+
+
+def journal_windows_path(name: str = "runs.log") -> str:
+    return rf"C:\users\{getpass.getuser()}\AppData\Local\Kestova\{CAPTION}\{name}"
+
+
+@dataclasses.dataclass
+class JournalBlock:
+    """One run's block: a heading, then lines "Name: value", some followed by indented
+    "  N: value" lines for each monitor."""
+    text: str
+
+    def value(self, name: str) -> str | None:
+        for line in self.text.split("\r\n"):
+            if line.startswith(name + ": "):
+                return line[len(name) + 2:]
+        return None
+
+    def per_monitor(self, name: str) -> dict[int, str]:
+        lines = self.text.split("\r\n")
+        found, inside = {}, False
+        for line in lines:
+            if not line.startswith("  "):
+                inside = line.startswith(name + ":")
+            elif inside and line[2:].split(":", 1)[0].isdigit():
+                number, _, rest = line[2:].partition(": ")
+                found[int(number)] = rest
+        return found
+
+
+def journal_blocks(w: winekit.WineSession, name: str = "runs.log") -> list[JournalBlock]:
+    """The blocks of the journal file, oldest first. Every block ends in an empty line, so text
+    after the last one would be a half-written block: that fails here."""
+    path = journal_dir(w) / name
+    if not path.is_file():
+        return []
+    raw = path.read_bytes()
+    text = raw.decode("utf-8-sig")
+    if not text:
+        return []
+    if not text.endswith("\r\n\r\n"):
+        raise AssertionError(f"{path} ends inside a block: {text[-200:]!r}")
+    blocks = text[:-4].split("\r\n\r\n")
+    for block in blocks:
+        if not block.startswith("== Run of "):
+            raise AssertionError(f"{path} holds a stray piece: {block[:200]!r}")
+    return [JournalBlock(b + "\r\n") for b in blocks]

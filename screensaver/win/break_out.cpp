@@ -1,5 +1,6 @@
 #include "screensaver/win/break_out.h"
 
+#include "screensaver/run_end.h"
 #include "screensaver/win/boundary.h"
 
 namespace kestova::win {
@@ -15,10 +16,10 @@ constexpr UINT kCtrlAlt = MOD_ALT | MOD_CONTROL;
 
 // Windows silently removes a low-level hook that overruns LowLevelHooksTimeout, so the procedure
 // only posts the close request: no allocation, no COM call, nothing that can wait.
-LRESULT HandleHookEvent(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT HandleHookEvent(HHOOK hook, RunEnd cause, int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code < 0)
         return ::CallNextHookEx(hook, code, wParam, lParam);
-    ::PostMessageW(BreakOutWindow, WM_CLOSE, 0, 0);
+    ::PostMessageW(BreakOutWindow, WM_CLOSE, static_cast<WPARAM>(cause), 0);
     return 1; // swallowed: no slide show sees the input that ended the run
 }
 
@@ -30,12 +31,12 @@ void SetBreakOutWindow(HWND window) noexcept {
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return Guarded<LRESULT>(
-        1, [&] { return HandleHookEvent(KeyboardHook.get(), code, wParam, lParam); });
+        1, [&] { return HandleHookEvent(KeyboardHook.get(), RunEnd::Key, code, wParam, lParam); });
 }
 
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
-    return Guarded<LRESULT>(1,
-                            [&] { return HandleHookEvent(MouseHook.get(), code, wParam, lParam); });
+    return Guarded<LRESULT>(
+        1, [&] { return HandleHookEvent(MouseHook.get(), RunEnd::Mouse, code, wParam, lParam); });
 }
 
 // Each piece is put in place once: the run arms as soon as its settings are read and again at

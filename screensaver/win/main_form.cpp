@@ -52,13 +52,6 @@ void RegisterMainFormClass(HINSTANCE instance, WNDPROC procedure) {
     ::RegisterClassExW(&windowClass);
 }
 
-// Leaves the process when the session thread has not finished the run's end in time.
-DWORD WINAPI Watchdog(void* sessionEnded) {
-    if (::WaitForSingleObject(static_cast<HANDLE>(sessionEnded), kLeaveAfter) != WAIT_OBJECT_0)
-        ::TerminateProcess(::GetCurrentProcess(), 0);
-    return 0;
-}
-
 int Scale(int value, UINT dpi) {
     return ::MulDiv(value, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
@@ -83,6 +76,7 @@ TMainForm::~TMainForm() {
 }
 
 bool TMainForm::Create() {
+    journal_.Start();
     RegisterMainFormClass(instance_, WindowProc);
     const UINT dpi = ::GetDpiForSystem();
     window_ =
@@ -189,10 +183,26 @@ void TMainForm::BeginEnd() noexcept {
     if (breakOut_)
         breakOut_->Disarm();
     // Whatever the host does, the process leaves: calls left unanswered are abandoned.
-    watchdog_.reset(::CreateThread(nullptr, 0, Watchdog, sessionEnded_.get(), 0, nullptr));
+    watchdog_.reset(::CreateThread(nullptr, 0, Watchdog, this, 0, nullptr));
     ::SetEvent(endRequested_.get());
     if (window_)
         ::SetTimer(window_, kEndTimerId, kEndTimerInterval, nullptr);
+}
+
+// Leaves the process when the session thread has not finished the run's end in time.
+DWORD WINAPI TMainForm::Watchdog(void* form) {
+    auto& self = *static_cast<TMainForm*>(form);
+    if (::WaitForSingleObject(self.sessionEnded_.get(), kLeaveAfter) == WAIT_OBJECT_0)
+        return 0;
+    // Once the start has returned, the session thread changes nothing the journal reads; a start
+    // still waiting on the host is journalled without what it would have learnt.
+    if (::WaitForSingleObject(self.started_.get(), 0) == WAIT_OBJECT_0)
+        self.journal_.Finish(self.driver_.Facts(), self.driver_.Outcomes(), true);
+    else
+        self.journal_.Finish({}, {}, true);
+    (void)self.journal_.Wait(kJournalAbandonWaitMs);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    return 0;
 }
 
 void TMainForm::WatchEnd() noexcept {
@@ -228,6 +238,8 @@ void TMainForm::Destroy() noexcept {
     window_ = nullptr;
     ::DestroyWindow(window);
     SetBreakOutWindow(nullptr);
+    // The run is over for the user: only now does the journal take its copy.
+    journal_.Finish(driver_.Facts(), driver_.Outcomes());
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -260,6 +272,8 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         // The application's main window: closing it ends the run. The windows go at once; the
         // message loop ends when the session thread has told the add-in (or given up on it).
+        // The cause rides in wParam; a close from outside the product carries 0, Closed.
+        journal_.NoteEnd(static_cast<RunEnd>(static_cast<int32_t>(wParam)));
         BeginEnd();
         return 0;
     case WM_DESTROY:
@@ -280,7 +294,7 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TMainForm::WMHotKey() noexcept {
     // The identifier is not compared: the only hot key this window holds is the break-out's.
-    RequestClose();
+    RequestClose(RunEnd::HotKey);
 }
 
 bool TMainForm::FileExists(const std::wstring& path) {
@@ -321,9 +335,9 @@ void TMainForm::EnableTimer() {
     ::SetWaitableTimer(ticks_.get(), &due, kTimerInterval, nullptr, nullptr, FALSE);
 }
 
-void TMainForm::RequestClose() noexcept {
+void TMainForm::RequestClose(RunEnd cause) noexcept {
     if (window_)
-        ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        ::PostMessageW(window_, WM_CLOSE, static_cast<WPARAM>(cause), 0);
 }
 
 void TMainForm::AddBreakOutHotKey() {
@@ -371,7 +385,7 @@ int RunMainForm(HINSTANCE instance, PresentationHost& host,
         ::DispatchMessageW(&message);
     }
     form.Destroy();
-    return 0;
+    return 0; // the form's journal waits for its block on the way out
 }
 
 int RunMainForm(HINSTANCE instance) {

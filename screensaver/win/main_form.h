@@ -13,6 +13,7 @@
 #include "screensaver/presentation_host.h"
 #include "screensaver/session_driver.h"
 #include "screensaver/win/break_out.h"
+#include "screensaver/win/run_journal_writer.h"
 
 #include <windows.h>
 
@@ -31,6 +32,8 @@ inline constexpr DWORD kHostProcessAccess = 0x00100001;
 // session is handed to the add-in; the process leaves at the latest after kLeaveAfter.
 inline constexpr DWORD kHandOverAfter = 500;
 inline constexpr DWORD kLeaveAfter = 4000;
+// What the leaving process gives the journal's block on top of that (it takes milliseconds).
+inline constexpr DWORD kJournalAbandonWaitMs = 400;
 
 class TMainForm final : public Desktop {
 public:
@@ -59,7 +62,7 @@ public:
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override;
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) override;
     void EnableTimer() override;
-    void RequestClose() noexcept override;
+    void RequestClose(RunEnd cause) noexcept override;
     void AddBreakOutHotKey() override;
     void InstallKeyboardHook() override;
     void InstallMouseHook() override;
@@ -70,6 +73,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static DWORD WINAPI SessionMain(void* form);
+    static DWORD WINAPI Watchdog(void* form);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void WMHotKey() noexcept;
     void SessionLoop() noexcept;
@@ -94,6 +98,7 @@ private:
     UniqueHandle sessionEnded_; // FormDestroy has returned
     UniqueHandle sessionThread_;
     UniqueHandle watchdog_;
+    RunJournal journal_; // its destruction waits, briefly, for the run's block to be written
 };
 
 // The run mode from start to end: creates TMainForm, runs the message loop until it closes and

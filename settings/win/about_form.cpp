@@ -1,6 +1,7 @@
 #include "settings/win/about_form.h"
 
 #include "common/product.h"
+#include "common/win/journal_folder.h"
 #include "common/win/unique_handle.h"
 #include "settings/win/dialog_window.h"
 #include "settings/win/dpi_layout.h"
@@ -31,9 +32,12 @@ constexpr DesignRect kImageRect{32, 32, 32, 32};
 constexpr DesignRect kProductLabelRect{88, 24, 0, 0};
 constexpr DesignRect kCopyrightLabelRect{88, 56, 0, 0};
 constexpr DesignRect kOKButtonRect{264, 184, 73, 25};
+constexpr DesignRect kJournalLabelRect{8, 190, 0, 0};
 
 constexpr int kProductLabelId = 100;
 constexpr int kCopyrightLabelId = 101;
+constexpr int kJournalLabelId = 102;
+constexpr wchar_t kJournalLabelText[] = L"Run journal folder";
 
 struct DestroyIconHandle {
     void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
@@ -62,6 +66,12 @@ private:
     void LoadProgramIcon();
     void ProductLabelClick() { openPage_(kProductPageUrl); }
     void CopyrightLabelClick() { openPage_(kProductPageUrl); }
+    // The folder of Corvane's run journal, made first so that there is something to open.
+    void JournalLabelClick() {
+        const std::wstring folder = JournalFolder();
+        if (!folder.empty() && CreateJournalFolder(folder))
+            openPage_(folder);
+    }
     void CloseWith(INT_PTR result) {
         modalResult_ = result;
         closed_ = true;
@@ -77,6 +87,7 @@ private:
     HICON icon_ = nullptr; // ownIcon_, or a shared system icon that is not ours to destroy
     HWND ProductLabel = nullptr;
     HWND CopyrightLabel = nullptr;
+    HWND JournalLabel = nullptr;
     HWND OKButton = nullptr;
     INT_PTR modalResult_ = IDCANCEL;
     bool closed_ = false;
@@ -147,13 +158,18 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             if (HIWORD(wParam) == STN_CLICKED)
                 RunHandler([this] { CopyrightLabelClick(); });
             break;
+        case kJournalLabelId:
+            if (HIWORD(wParam) == STN_CLICKED)
+                RunHandler([this] { JournalLabelClick(); });
+            break;
         default:
             break;
         }
         return true;
     case WM_SETCURSOR: {
         auto under = reinterpret_cast<HWND>(wParam);
-        if (LOWORD(lParam) == HTCLIENT && (under == ProductLabel || under == CopyrightLabel)) {
+        if (LOWORD(lParam) == HTCLIENT &&
+            (under == ProductLabel || under == CopyrightLabel || under == JournalLabel)) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
             result = TRUE;
             return true;
@@ -191,6 +207,8 @@ void TAboutForm::CreateControls() {
                               SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kProductLabelId);
     CopyrightLabel = AddControl(window_, instance_, L"STATIC", kCopyright,
                                 SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kCopyrightLabelId);
+    JournalLabel = AddControl(window_, instance_, L"STATIC", kJournalLabelText,
+                              SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kJournalLabelId);
     OKButton = AddControl(window_, instance_, L"BUTTON", L"OK",
                           WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, IDOK);
 }
@@ -203,6 +221,7 @@ void TAboutForm::LayOut() {
     auto bold = boldFont ? static_cast<HFONT>(boldFont.get()) : regular;
     PlaceLabel(ProductLabel, kProductLabelRect, dpi_, bold);
     PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regular);
+    PlaceLabel(JournalLabel, kJournalLabelRect, dpi_, regular);
     PlaceControl(OKButton, kOKButtonRect, dpi_, regular);
     if (font)
         font_ = std::move(font);

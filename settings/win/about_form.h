@@ -1,7 +1,7 @@
 #pragma once
 
 // The about box: the product's name, version, icon and copyright notice; either text opens the
-// product's web page.
+// product's web page, and a third opens the folder of the run journal.
 #include <windows.h>
 
 #include <functional>
@@ -12,7 +12,8 @@ namespace kestova::win {
 // The address the about box opens.
 extern const wchar_t kProductPageUrl[];
 
-// How the about box opens a web page; the shell's "open" unless replaced (tests record instead).
+// How the about box opens a web page or a folder; the shell's "open" unless replaced (tests
+// record instead).
 using PageOpener = std::function<void(const std::wstring& url)>;
 void OpenWithShell(const std::wstring& url) noexcept;
 

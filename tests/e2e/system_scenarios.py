@@ -4,7 +4,8 @@ as the dialog writes them. Simulated layouts of 1, 2 and 3 monitors at 96 and 12
 
 Each scenario is one Wine session (about ten seconds to set up), so related checks share one:
 placement and message windows on every layout, one or two ways of ending per session, and all the
-failure displays in one session.
+failure displays in one session. After each run the scenario also reads the run's block in the
+user's run journal.
 """
 
 import os
@@ -40,6 +41,7 @@ class Run:
         self.w, self.journal = w, journal
         self.mark = len(journal.entries())
         self.show_mark = len(journal.shows())
+        self.block_mark = len(k.journal_blocks(w))
         k.reset_input(w)
         self.proc = k.start(w)
 
@@ -55,6 +57,13 @@ class Run:
 
     def wait_for_shows(self, count):
         return k.wait_for_shows(self.journal, count, after=self.show_mark)
+
+    def block(self) -> k.JournalBlock:
+        """The one block this run added to the run journal; Corvane writes it before it exits."""
+        new = k.journal_blocks(self.w)[self.block_mark:]
+        if len(new) != 1:
+            raise AssertionError(f"{len(new)} journal blocks from one run: {new}")
+        return new[0]
 
     def wait_started(self, timeout=20):
         """The main window exists (message-only runs begin nothing the journal would show)."""
@@ -150,6 +159,16 @@ class SystemScenarios(unittest.TestCase):
         for path in still_open:
             self.assertIn(path, opened)
 
+    def assertJournal(self, run, shown, ended, host=None):
+        """The run's journal block: what each monitor showed, how the run ended (and, given,
+        how the host was reached)."""
+        block = run.block()
+        self.assertEqual(block.per_monitor("Shown"), shown, block.text)
+        self.assertTrue((block.value("Ended by") or "").startswith(ended + "; "), block.text)
+        if host is not None:
+            self.assertTrue((block.value("Host") or "").startswith(host), block.text)
+        return block
+
     def assertNoQuit(self, entries):
         host = [e.fields[0] for e in entries if e.kind == "host"]
         self.assertNotIn("quit", host, "the host was asked to quit")
@@ -176,11 +195,25 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(k.message_labels(w), {})
             k.probe(w, "key", VK_F24)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
+            block = self.assertJournal(run, {1: "slide show of " + deck}, "a key",
+                                       host="started for this run, version 16.0")
+            self.assertEqual(block.per_monitor("Settings"), {1: deck + " (found)"})
+            self.assertEqual(block.value("Settings"),
+                             "keyboard to the shows no, mouse to the shows yes")
+            self.assertEqual(block.per_monitor("Monitors"), {1: "1280x1024 at (0,0), 96 dpi, "
+                                                                "primary"}, block.text)
 
             # The same host again: the open presentation is found by its full name, not opened
             # a second time. Keyboard interaction on: only Ctrl+Alt+Esc ends the run, and the
             # hot key and its atom are gone afterwards.
+            # Another program holds the journal meanwhile and shares nothing: the run goes on as
+            # ever and its block is lost, quietly.
             k.write_settings(w, [(deck, 1)], keyboard=True, mouse=True)
+            marker = k.journal_dir(w) / "release-lock"
+            locker = w.start_program([w.exe(k.PROBE), "lock", k.journal_windows_path(),
+                                      k.journal_windows_path("release-lock")])
+            self.assertTrue(w.wait_for(lambda: k.probe(w, "shared", k.journal_windows_path())[0]
+                                       .startswith("denied"), timeout=20), "journal not locked")
             run = Run(w, journal)
             run.wait_for_shows(1)
             self.assertEqual(run.calls("Presentations.Open"), [])
@@ -194,6 +227,17 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
             self.assertEqual(k.probe(w, "atom", k.ATOM), ["atom 0"])
             self.assertEqual(k.probe(w, "hotkey"), ["hotkey free"])
+            marker.write_text("")
+            self.assertTrue(k.ended(locker, 20), "the lock holder did not let go")
+            self.assertEqual(len(k.journal_blocks(w)), 1, "a block went past the lock")
+
+            # Free again: the next run writes its block.
+            run = Run(w, journal)
+            run.wait_for_shows(1)
+            k.probe(w, "chord")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
+            self.assertJournal(run, {1: "slide show of " + deck}, "Ctrl+Alt+Esc",
+                               host="attached to the running one, version 16.0")
 
     def test_two_monitors_120dpi_show_reaching_its_end_and_mouse_end(self):
         with winekit.WineSession("e2e-two-120", monitors=2, dpi=120) as w:
@@ -217,6 +261,20 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        user_ended={"Short.pptx": "finished"},
                                        still_open=[harbour, short], timeout=15)
+            block = self.assertJournal(run, {1: "slide show of " + harbour,
+                                             2: "slide show of " + short}, "a slide show ended")
+            self.assertEqual(len(block.per_monitor("Monitors")), 2)
+            self.assertTrue(all(", 120 dpi" in m for m in block.per_monitor("Monitors").values()))
+
+            # A journal one block short of its limit: this run's block goes to a new file, and
+            # the full one replaces the older file.
+            full = k.journal_dir(w) / "runs.log"
+            head = "== Run of filler\r\n"
+            room = 1024 * 1024 - 100 - full.stat().st_size - len(head) - 4
+            with full.open("ab") as f:
+                f.write((head + "x" * room + "\r\n\r\n").encode())
+            (k.journal_dir(w) / "runs.1.log").write_bytes(b"oldest")
+            before = full.read_bytes()
 
             # Mouse interaction off: a one-pixel move ends the run. A show window passes over
             # the whole right of the screen while it is placed, so monitor 2 gets no show here
@@ -234,6 +292,12 @@ class SystemScenarios(unittest.TestCase):
             k.probe(w, "move", 1, 0)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        still_open=[harbour, short])
+            self.assertEqual((k.journal_dir(w) / "runs.1.log").read_bytes(), before)
+            blocks = k.journal_blocks(w)
+            self.assertEqual(len(blocks), 1, "a new file with this run's block only")
+            self.assertEqual(blocks[0].per_monitor("Shown"), {1: "slide show of " + harbour,
+                                                              2: "black window, no text"})
+            self.assertTrue(blocks[0].value("Ended by").startswith("the mouse; "))
 
     def test_three_monitors_96dpi_missing_file_text_and_user_ends_one_show(self):
         with winekit.WineSession("e2e-three-96", monitors=3) as w:
@@ -266,6 +330,18 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        user_ended={"Meadow.pptx": "escape"},
                                        still_open=[harbour, meadow])
+            block = self.assertJournal(
+                run, {1: "slide show of " + harbour,
+                      2: "black window: " + k.file_not_found(missing),
+                      3: "slide show of " + meadow}, "a slide show ended",
+                host="started for this run, version 16.0")
+            self.assertEqual(block.per_monitor("Settings"),
+                             {1: harbour + " (found)", 2: missing + " (not found)",
+                              3: meadow + " (found)"})
+            self.assertEqual(block.per_monitor("Monitors"),
+                             {1: "1280x1024 at (0,0), 96 dpi, primary",
+                              2: "1024x768 at (-1024,0), 96 dpi",
+                              3: "800x600 at (1280,0), 96 dpi"})
 
             # Stale settings: the second entry names monitor 0. Nothing is placed at 0,0 with no
             # size; monitor 2 says why, and the same presentation still runs on monitor 3, as
@@ -316,6 +392,9 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(k.show_windows(w), [])
             self.assertEqual([s for s in run.shows() if s[1] == "end"], [],
                              "nothing exited a show of a dead host")
+            self.assertJournal(run, {1: "black window, no text", 2: "slide show of " + harbour,
+                                     3: "slide show of " + reef}, "the host exited",
+                               host="attached to the running one, version 16.0")
 
     def test_failure_displays(self):
         with winekit.WineSession("e2e-failures", monitors=2) as w:
@@ -325,7 +404,7 @@ class SystemScenarios(unittest.TestCase):
             missing = r"C:\presentations\gone.pptx"
             k.park_pointer(w, 1800, 900)
 
-            def failed_run(entries, texts, journal=None):
+            def failed_run(entries, texts, journal=None, ended="a key"):
                 k.write_settings(w, entries, keyboard=False, mouse=True)
                 run = Run(w, journal or standin.Journal(w))
                 self.assertTrue(run.wait_started())
@@ -339,6 +418,10 @@ class SystemScenarios(unittest.TestCase):
                 k.probe(w, "key", VK_F24)
                 self.assertTrue(k.ended(run.proc, 10))
                 self.assertEqual(k.corvane_windows(w), [])
+                if ended:
+                    self.assertJournal(run, {m: "black window: " + t if t else
+                                             "black window, no text" for m, t in texts.items()},
+                                       ended)
                 return run
 
             def covered_run(entries, texts, placed, journal, shows=None):
@@ -354,20 +437,32 @@ class SystemScenarios(unittest.TestCase):
                                                            "Meadow.pptx": OLIVE})
                 return run
 
-            # No host registered at all.
-            failed_run([(deck, 1), ("", 2)], {1: k.TEXT_NO_HOST, 2: ""})
+            # No host registered at all. The journal's folder can't be made (a file holds its
+            # place): the run is the same, and the journal stays empty.
+            blocker = k.journal_dir(w)
+            blocker.parent.mkdir(parents=True, exist_ok=True)
+            blocker.write_text("in the way")
+            failed_run([(deck, 1), ("", 2)], {1: k.TEXT_NO_HOST, 2: ""}, ended=None)
+            blocker.unlink()
+            run = failed_run([(deck, 1), ("", 2)], {1: k.TEXT_NO_HOST, 2: ""})
+            self.assertEqual(run.block().value("Host"), "could be neither attached nor started")
 
             # The host is there, but no file of the list exists: it is never contacted.
             standin.install_standin(w)
             journal = standin.Journal(w)
-            failed_run([(missing, 1), (missing, 2)], {1: k.TEXT_NO_HOST, 2: k.TEXT_NO_HOST},
-                       journal)
+            run = failed_run([(missing, 1), (missing, 2)],
+                             {1: k.TEXT_NO_HOST, 2: k.TEXT_NO_HOST}, journal)
             self.assertEqual(journal.entries(), [], "the host was contacted")
+            self.assertEqual(run.block().per_monitor("Settings"),
+                             {1: missing + " (not found)", 2: missing + " (not found)"})
+            self.assertTrue(run.block().value("Host").startswith("not contacted"))
 
             # The add-in is not registered: Corvane starts the host, finds no add-in, and leaves
             # the host running.
-            failed_run([(deck, 1), (missing, 2)], {1: k.TEXT_NO_ADDIN, 2: k.TEXT_NO_ADDIN},
-                       journal)
+            run = failed_run([(deck, 1), (missing, 2)],
+                             {1: k.TEXT_NO_ADDIN, 2: k.TEXT_NO_ADDIN}, journal)
+            self.assertEqual(run.block().value("Host"),
+                             "started for this run, version 16.0; the add-in was not found in it")
             self.assertEqual(journal.addin_events(k.ADDIN_PROGID), [])
             self.assertNoQuit(journal.entries())
             self.assertEqual(k.open_presentations(w), [])
@@ -402,6 +497,10 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
                                        still_open=[deck, second])
             self.assertEqual(standin.quit_standin(w), 0)
+            # What Corvane alone knows: it handed both over. The host's refusal reaches the
+            # journal once the add-in reports each monitor (GetMonitorReport).
+            self.assertJournal(run, {1: "slide show of " + deck, 2: "slide show of " + second},
+                               "a key")
 
             # A host older than PowerPoint 2000: the add-in says so in a message box while the
             # host starts, stays uninitialised, and Corvane says so on every named monitor.
@@ -421,6 +520,9 @@ class SystemScenarios(unittest.TestCase):
             k.probe(w, "key", VK_F24)
             self.assertEndedEverything(w, run)
             self.assertEqual(run.calls("Presentations.Open"), [])
+            self.assertJournal(run, {1: "black window: " + k.TEXT_NOT_READY,
+                                     2: "black window: " + k.TEXT_NOT_READY}, "a key",
+                               host="started for this run, version 8.0")
 
     def test_host_hanging_in_the_start_of_a_show_is_left_and_cleaned_up(self):
         # The host takes 7 s to start the show. Ctrl+Alt+Esc meanwhile: Corvane's windows go at

@@ -89,6 +89,7 @@ struct World : Desktop, PresentationHost {
     std::function<void(TSession&)> load = [this](TSession& s) { s = stored; };
 
     World() {
+        app->Returns(L"Version", std::wstring(L"16.0"));
         app->On(L"COMAddIns", [this](auto) -> AutomationValue { return list; });
         list->On(L"Count", [this](auto) -> AutomationValue { return int32_t(entries.size()); });
         list->On(L"Item", [this](auto arguments) -> AutomationValue {
@@ -143,7 +144,11 @@ struct World : Desktop, PresentationHost {
         return std::make_unique<FakeProcess>(journal, processEnded);
     }
     void EnableTimer() override { journal.push_back("EnableTimer"); }
-    void RequestClose() noexcept override { journal.push_back("Close"); }
+    void RequestClose(RunEnd cause) noexcept override {
+        journal.push_back(cause == RunEnd::ShowEnded    ? "Close(show ended)"
+                          : cause == RunEnd::HostExited ? "Close(host exited)"
+                                                        : "Close(?)");
+    }
     void AddBreakOutHotKey() override { journal.push_back("HotKey"); }
     void InstallKeyboardHook() override { journal.push_back("KeyboardHook"); }
     void InstallMouseHook() override { journal.push_back("MouseHook"); }
@@ -184,7 +189,7 @@ TEST(SessionDriver, TwoMonitorsOneFileWholeRunInOrder) {
                                 "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
                                 // An add-in without the report: asked once, then as before.
                                 "Addin.GetMonitorReport(&1,&'',&'')", "EnableTimer", "KeyboardHook",
-                                "MouseHook"}));
+                                "MouseHook", "App.Version?"}));
     EXPECT_FALSE(driver.MainWindowShown());
     ASSERT_EQ(driver.Outcomes().size(), 2u);
     EXPECT_TRUE(driver.Outcomes()[0].showRunning);
@@ -212,7 +217,7 @@ TEST(SessionDriver, IndicesStayDenseAndMonitorNumbersAsStoredAndExtraEntriesIgno
                        "Addin.AddScreenSaver(&1,&'p1',&7)", "Window(2,'File \"-p2\" not found.')",
                        "Addin.AddScreenSaver(&2,&'p3',&9)", "Addin.PrepareScreenSaver",
                        "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
-                       "EnableTimer", "KeyboardHook", "MouseHook"}));
+                       "EnableTimer", "KeyboardHook", "MouseHook", "App.Version?"}));
 }
 
 TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
@@ -241,7 +246,7 @@ TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
                  "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
                  "Addin.GetMonitorReport(&2,&'',&'')", "Window(2,'Monitor 0 does not exist.')",
                  "Addin.GetMonitorReport(&3,&'',&'')", "Window(3,'Already shown on monitor 1.')",
-                 "EnableTimer", "KeyboardHook", "MouseHook"}));
+                 "EnableTimer", "KeyboardHook", "MouseHook", "App.Version?"}));
     const auto& outcomes = driver.Outcomes();
     ASSERT_EQ(outcomes.size(), 4u);
     for (int32_t i = 0; i < 4; ++i)
@@ -336,8 +341,8 @@ TEST(SessionDriver, NotInitialisedAddInGetsOnlyEndAndExit) {
     EXPECT_EQ(w.From(kStart.size()),
               (Journal{"Window(1,'Kestova Screen Saver server is not accessible.')",
                        "Window(2,'Kestova Screen Saver server is not accessible.')", "KeyboardHook",
-                       "MouseHook", "Disarm", "CloseProcess", "Addin.EndScreenSaver",
-                       "Addin.ExitScreenSaverSession"}));
+                       "MouseHook", "App.Version?", "Disarm", "CloseProcess",
+                       "Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"}));
 }
 
 TEST(SessionDriver, TimerEndsRunOnShouldEndOrHostExitAndIgnoresFailures) {
@@ -347,7 +352,8 @@ TEST(SessionDriver, TimerEndsRunOnShouldEndOrHostExitAndIgnoresFailures) {
     size_t mark = w.journal.size();
     w.addIn->Returns(L"ShouldEndScreenSaver", true);
     driver.TimerTimer();
-    EXPECT_EQ(w.From(mark), (Journal{"WaitProcess", "Addin.ShouldEndScreenSaver", "Close"}));
+    EXPECT_EQ(w.From(mark),
+              (Journal{"WaitProcess", "Addin.ShouldEndScreenSaver", "Close(show ended)"}));
 
     // The host gone: the process wait ends the run although the poll fails.
     w.processEnded = true;
@@ -355,7 +361,8 @@ TEST(SessionDriver, TimerEndsRunOnShouldEndOrHostExitAndIgnoresFailures) {
     w.addIn->Fail(L"EndScreenSaver");
     mark = w.journal.size();
     driver.TimerTimer();
-    EXPECT_EQ(w.From(mark), (Journal{"WaitProcess", "Close", "Addin.ShouldEndScreenSaver"}));
+    EXPECT_EQ(w.From(mark),
+              (Journal{"WaitProcess", "Close(host exited)", "Addin.ShouldEndScreenSaver"}));
     // End and Exit are each tried whatever the other did.
     mark = w.journal.size();
     driver.FormDestroy();
@@ -394,8 +401,10 @@ TEST(SessionDriver, EveryUnguardedFailureIsReportedAndTheRunStaysEndable) {
         SessionDriver driver = w.Driver({{L"a", 1}});
         driver.FormCreate();
         const std::string name = Narrow(member);
-        EXPECT_EQ(w.From(w.journal.size() - 3),
-                  (Journal{"Report('Failed in " + name + ".')", "KeyboardHook", "MouseHook"}))
+        // The host's version is still asked for the journal, last, when the host is held.
+        EXPECT_EQ(w.From(w.journal.size() - 4),
+                  (Journal{"Report('Failed in " + name + ".')", "KeyboardHook", "MouseHook",
+                           "App.Version?"}))
             << name;
         EXPECT_EQ(driver.MainWindowShown(), beforeWindows) << name;
         EXPECT_TRUE(w.Only("EnableTimer").empty()) << name;
@@ -420,6 +429,66 @@ TEST(SessionDriver, SettingsFailureIsReportedAndShowsTheMainWindow) {
     EXPECT_EQ(w.journal,
               (Journal{"Report('Invalid data type for 'Count'')", "HotKey", "MouseHook"}));
     EXPECT_TRUE(driver.MainWindowShown());
+    // The journal tells it as the settings' failure, not as a second one of the start.
+    EXPECT_EQ(driver.Facts().settingsError, L"Invalid data type for 'Count'");
+    EXPECT_EQ(driver.Facts().failure, L"");
+    EXPECT_TRUE(driver.Outcomes().empty());
+}
+
+// What the run journal learns from the driver: each monitor's show or black window with its
+// text, the entries as read, and how the host was reached.
+TEST(SessionDriver, OutcomesAndFactsSayWhatEachMonitorShowed) {
+    World w;
+    w.monitors = 3;
+    w.stored.EnableMouse = true;
+    SessionDriver driver = w.Driver({{L"p1", 1}, {L"-p2", 2}, {L"", 3}, {L"p4", 4}, {L"", 5}});
+    driver.FormCreate();
+    const auto& o = driver.Outcomes();
+    ASSERT_EQ(o.size(), 3u);
+    EXPECT_TRUE(o[0].monitor == 1 && o[0].showRunning && o[0].presentation == L"p1");
+    EXPECT_TRUE(o[1].monitor == 2 && !o[1].showRunning && o[1].presentation == L"-p2");
+    EXPECT_EQ(o[1].reason, L"File \"-p2\" not found.");
+    EXPECT_TRUE(o[2].monitor == 3 && !o[2].showRunning && o[2].reason.empty());
+    const RunFacts& f = driver.Facts();
+    ASSERT_EQ(f.entries.size(), 3u);
+    EXPECT_TRUE(f.entries[0].exists && !f.entries[1].exists && f.entries[1].path == L"-p2");
+    EXPECT_EQ(f.entries[1].storedMonitor, 2);
+    EXPECT_EQ(f.entriesBeyondMonitors, 2u);
+    EXPECT_TRUE(!f.enableKeyboard && f.enableMouse);
+    EXPECT_EQ(f.host, HostContact::Attached);
+    EXPECT_EQ(f.hostVersion, L"16.0");
+    EXPECT_TRUE(f.addInFound && f.failure.empty());
+
+    // Started, no version answered, add-in not initialised: every named monitor says so.
+    World started;
+    started.started = std::move(started.running);
+    started.app->Fail(L"Version");
+    started.addIn->Returns(L"IsCOMAddInInitialized", false);
+    SessionDriver second = started.Driver({{L"a", 1}});
+    second.FormCreate();
+    EXPECT_EQ(second.Facts().host, HostContact::Started);
+    EXPECT_EQ(second.Facts().hostVersion, L"");
+    ASSERT_EQ(second.Outcomes().size(), 1u);
+    EXPECT_EQ(second.Outcomes()[0].reason, L"Kestova Screen Saver server is not accessible.");
+
+    World down; // neither attached nor started; a file that no one looks for leaves it alone
+    down.running = nullptr;
+    SessionDriver third = down.Driver({{L"a", 1}});
+    third.FormCreate();
+    EXPECT_EQ(third.Facts().host, HostContact::Unavailable);
+    World none;
+    SessionDriver fourth = none.Driver({{L"-a", 1}});
+    fourth.FormCreate();
+    EXPECT_EQ(fourth.Facts().host, HostContact::NotContacted);
+
+    // A failed start: its report's text, and the monitors reached before it.
+    World failing;
+    failing.monitors = 2;
+    failing.addIn->Fail(L"PrepareScreenSaver");
+    SessionDriver fifth = failing.Driver({{L"a", 1}});
+    fifth.FormCreate();
+    EXPECT_EQ(fifth.Facts().failure, L"Failed in PrepareScreenSaver.");
+    EXPECT_EQ(fifth.Outcomes().size(), 2u);
 }
 
 TEST(SessionDriver, BreakOutFollowsTheTwoFlags) {

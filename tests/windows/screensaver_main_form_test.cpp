@@ -1,13 +1,20 @@
+#include "common/win/journal_folder.h"
 #include "screensaver/win/break_out.h"
 #include "screensaver/win/dispatch_object.h"
 #include "screensaver/win/display_form.h"
 #include "screensaver/win/main_form.h"
 #include "screensaver/win/monitor_order.h"
+#include "screensaver/win/run_journal_writer.h"
 #include "screensaver_fake_dispatch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 using namespace kestova;
 using kestova::test::FakeDispatch;
@@ -134,12 +141,119 @@ TEST(CorvaneMainForm, HotKeyRunStaysHiddenAndDisarmsBeforeTheAddInHearsOfTheEnd)
     EXPECT_FALSE(hotKeyTakenAtEnd);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_EQ(members().back(), L"ExitScreenSaverSession");
-    form.reset();
+    form.reset(); // waits for the journal's block
+    // The run's block: its show and the hot key that ended it.
+    std::ifstream journal((win::JournalFolder() + L"\\runs.log").c_str(), std::ios::binary);
+    std::stringstream text;
+    text << journal.rdbuf();
+    const std::string block = text.str().substr(text.str().rfind("== Run of "));
+    EXPECT_NE(block.find("Host: attached to the running one, version unknown\r\n"),
+              std::string::npos)
+        << block;
+    EXPECT_NE(block.find(": slide show of " + ToUtf8(file) + "\r\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("Ended by: Ctrl+Alt+Esc; "), std::string::npos) << block;
     // Every reference on the host's objects was given back (the host object keeps its own).
     EXPECT_EQ(app->references(), 2u);
     for (auto* object : {list.Get(), entry.Get(), addIn.Get()})
         EXPECT_EQ(object->references(), 1u);
     ::DeleteFileW(file.c_str());
+}
+
+std::string ReadAll(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The journal's files: whole blocks appended while a reader holds the file open, the older file
+// replaced on rotation, and a folder that can't be made or written leaves nothing behind.
+TEST(CorvaneRunJournal, AppendsWhileReadRotatesAndGivesUpQuietly) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"corvane-journal-test";
+    for (const wchar_t* name : {L"\\runs.log", L"\\runs.1.log"})
+        ::DeleteFileW((folder + name).c_str());
+    ASSERT_TRUE(win::CreateJournalFolder(folder));
+    win::JournalFolderFiles files(folder);
+    EXPECT_FALSE(files.Size());
+    {
+        // A reader (an editor, a tail) keeps the file open meanwhile.
+        ASSERT_TRUE(files.Append("first\r\n"));
+        win::UniqueHandle reader(
+            ::CreateFileW((folder + L"\\runs.log").c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(reader.get(), INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(files.Append("second\r\n"));
+    }
+    EXPECT_EQ(ReadAll(folder + L"\\runs.log"), "first\r\nsecond\r\n");
+    std::ofstream((folder + L"\\runs.1.log").c_str()) << "oldest";
+    ASSERT_TRUE(files.Rotate());
+    EXPECT_EQ(ReadAll(folder + L"\\runs.1.log"), "first\r\nsecond\r\n");
+    EXPECT_FALSE(files.Size());
+
+    RunRecord record;
+    record.end = RunEnd::Mouse;
+    EXPECT_TRUE(win::WriteRunBlock(record, folder));
+    const std::string written = ReadAll(folder + L"\\runs.log");
+    EXPECT_EQ(written.rfind("\xEF\xBB\xBF== Run of ", 0), 0u);
+    EXPECT_NE(written.find("\r\n  1: "), std::string::npos)
+        << "the monitors, as the writer found them";
+    EXPECT_NE(written.find("Ended by: the mouse;"), std::string::npos);
+
+    // A file where the folder should be: nothing can be written, and nothing fails loudly.
+    const std::wstring blocked = folder + L"\\blocked";
+    std::ofstream(blocked.c_str()) << "a file";
+    EXPECT_FALSE(win::WriteRunBlock(record, blocked));
+    EXPECT_FALSE(win::WriteRunBlock(record, blocked + L"\\below"));
+}
+
+// Figures for ./dev bench (KESTOVA_JOURNAL_BENCH=1): what the journal costs the interface thread
+// at a run's start and end, and the writer's own time; asserts nothing about them.
+TEST(CorvaneRunJournal, Bench) {
+    if (!std::getenv("KESTOVA_JOURNAL_BENCH"))
+        GTEST_SKIP() << "set KESTOVA_JOURNAL_BENCH=1 for the figures";
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"corvane-journal-bench";
+    RunFacts facts;
+    std::vector<MonitorOutcome> outcomes;
+    for (int32_t i = 1; i <= 3; ++i) {
+        const std::wstring path =
+            L"C:\\users\\someone\\Presentations\\Deck " + std::to_wstring(i) + L".pptx";
+        facts.entries.push_back({i, path, true});
+        outcomes.push_back({i, true, path, {}, {}});
+    }
+    facts.host = HostContact::Attached;
+    facts.hostVersion = L"16.0";
+    facts.addInFound = true;
+    using Clock = std::chrono::steady_clock;
+    auto micro = [](Clock::duration d) {
+        return std::chrono::duration<double, std::micro>(d).count();
+    };
+    std::vector<double> start, end, write;
+    for (int run = 0; run < 50; ++run) {
+        win::RunJournal journal(folder);
+        auto t0 = Clock::now();
+        journal.Start();
+        auto t1 = Clock::now();
+        ::Sleep(300); // the run: the writer gets ready meanwhile
+        auto t2 = Clock::now();
+        journal.NoteEnd(RunEnd::Key);
+        journal.Finish(facts, outcomes);
+        auto t3 = Clock::now();
+        EXPECT_TRUE(journal.Wait(5000));
+        auto t4 = Clock::now();
+        start.push_back(micro(t1 - t0));
+        end.push_back(micro(t3 - t2));
+        write.push_back(micro(t4 - t3));
+    }
+    for (auto* figures : {&start, &end, &write})
+        std::sort(figures->begin(), figures->end());
+    std::printf("journal-bench\tstart\t%.1f\t%.1f\n", start[start.size() / 2], start.back());
+    std::printf("journal-bench\tend\t%.1f\t%.1f\n", end[end.size() / 2], end.back());
+    std::printf("journal-bench\twrite\t%.1f\t%.1f\n", write[write.size() / 2], write.back());
 }
 
 TEST(CorvaneDisplayForm, HiddenUntilShownOneUnwrappedLabelAtTheWindowsDpiGoneWithItsOwner) {

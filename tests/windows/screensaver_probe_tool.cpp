@@ -26,6 +26,9 @@
 //   bare PATH                           the run's automation calls without Corvane (attach to
 //                                       the host, find the add-in, a one-entry session, begin,
 //                                       end): the benchmarks' yardstick; "bare ok" or "bare <hr>"
+//   lock PATH MARKER                    holds PATH open, sharing nothing, until MARKER exists
+//   shared PATH                         "shared" when PATH opens for appending beside others,
+//                                       else "denied <error>"
 #include "common/win/com_error.h"
 #include "common/win/unique_handle.h"
 
@@ -292,8 +295,10 @@ int wmain(int argc, wchar_t** argv) {
             DWORD lastSwallowed = 0;
             bool passed = false;
             while (!passed && ::GetTickCount() - start < limit) {
-                Key(VK_F24, false);
+                // Stamped before the press: a hook swallows it no earlier than this, so the stamp
+                // never postdates the hook's removal (taken after the press, it could by a tick).
                 const DWORD now = ::GetTickCount();
+                Key(VK_F24, false);
                 passed = (::GetAsyncKeyState(VK_F24) & 0x8000) != 0;
                 Key(VK_F24, true);
                 if (!passed) {
@@ -328,6 +333,33 @@ int wmain(int argc, wchar_t** argv) {
             if (HWND box = FindMessageBox(title.c_str()))
                 ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                                reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        } else if (command == L"lock") {
+            // Holds a file as a program that shares nothing would, until `marker` exists.
+            const std::wstring path = next();
+            const std::wstring marker = next();
+            kestova::win::UniqueHandle file(::CreateFileW(
+                path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+            if (file.get() == INVALID_HANDLE_VALUE) {
+                (void)file.release();
+                Print(L"lock failed");
+                return 1;
+            }
+            for (int guard = 0; guard < 6000; ++guard) {
+                if (::GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES)
+                    break;
+                ::Sleep(20);
+            }
+        } else if (command == L"shared") {
+            // Whether another program could open the file for appending just now.
+            const std::wstring path = next();
+            kestova::win::UniqueHandle file(
+                ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+            const bool opened = file.get() != INVALID_HANDLE_VALUE;
+            if (!opened)
+                (void)file.release();
+            Print(opened ? L"shared" : L"denied " + std::to_wstring(::GetLastError()));
         } else if (command == L"bare") {
             const std::wstring path = next();
             kestova::win::ComApartment apartment;

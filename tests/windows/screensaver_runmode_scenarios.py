@@ -88,7 +88,9 @@ class RunModeScenarios(unittest.TestCase):
                 ("Addin.AddScreenSaver", method, (("VT_I4", True, "2"), ("VT_BSTR", True, three),
                                                   ("VT_I4", True, "3"))),
                 ("Addin.PrepareScreenSaver", method, ()),
-                ("Addin.BeginScreenSaver", method, ())])
+                ("Addin.BeginScreenSaver", method, ()),
+                # For the run journal, once the run is up.
+                ("Application.Version", read, ())])
 
             # Only monitor 2 gets a message window: black, topmost, a tool window, its whole
             # rectangle, and the file-not-found text centred on one line.

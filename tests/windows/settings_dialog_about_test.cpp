@@ -1,5 +1,6 @@
 // The about box, opened from the settings dialog's About button and on its own.
 #include "settings/session.h"
+#include "common/win/journal_folder.h"
 #include "settings/win/about_form.h"
 #include "settings/win/configure_form.h"
 #include "settings_dialog_driver.h"
@@ -13,6 +14,7 @@ namespace {
 
 constexpr wchar_t kAboutTitle[] = L"AboutForm";
 const std::wstring kProductText = L"Kestova Screen Saver 1.1";
+const std::wstring kJournalText = L"Run journal folder";
 
 class AboutBox : public ::testing::Test {
 protected:
@@ -89,7 +91,7 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithTheProductAndCopyright) {
         HWND productLabel = FindControl(box, L"Static", kProductText);
         HWND copyrightLabel = nullptr;
         for (HWND label : ControlsOfClass(box, L"Static"))
-            if (label != productLabel)
+            if (TextOf(label).find(L"Copyright") == 0)
                 copyrightLabel = label;
         if (productLabel && copyrightLabel) {
             product = RectIn(productLabel, box);
@@ -142,6 +144,8 @@ TEST_F(AboutBox, EitherLabelOpensTheProductPageAndTheBoxStaysOpen) {
         [&](HWND box) {
             HWND product = FindControl(box, L"Static", kProductText);
             for (HWND label : ControlsOfClass(box, L"Static")) {
+                if (label == FindControl(box, L"Static", kJournalText))
+                    continue;
                 // A click as the mouse makes it, on each label and again on the first.
                 ::PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
                 ::PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -165,6 +169,36 @@ TEST_F(AboutBox, EitherLabelOpensTheProductPageAndTheBoxStaysOpen) {
     const std::wstring address = win::kProductPageUrl;
     EXPECT_EQ(address.rfind(L"https://", 0), 0u);
     EXPECT_EQ(address.substr(address.size() - 29), L"/screensaver/screensaver.html");
+}
+
+// The run journal's folder, made when missing, opened like a page; the box stays open.
+TEST_F(AboutBox, JournalLinkMakesAndOpensTheJournalFolder) {
+    const std::wstring folder = win::JournalFolder();
+    ASSERT_FALSE(folder.empty());
+    ::RemoveDirectoryW(folder.c_str());
+    const DWORD testThread = ::GetCurrentThreadId();
+    std::vector<std::wstring> opened;
+    bool openAfterClick = false;
+    RECT link{};
+    Show(
+        [&](HWND box) {
+            HWND label = FindControl(box, L"Static", kJournalText);
+            link = RectIn(label, box);
+            ::PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            ::PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            WaitUntil([&] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 1000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            openAfterClick = ::IsWindowVisible(box) != FALSE;
+            PressIn(box, VK_ESCAPE, testThread);
+        },
+        [&](const std::wstring& url) { opened.push_back(url); });
+    EXPECT_TRUE(openAfterClick);
+    EXPECT_EQ(opened, std::vector<std::wstring>{folder});
+    EXPECT_EQ(folder.substr(folder.size() - 29), L"\\Kestova\\Kestova Screen Saver");
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_GT(link.right, link.left); // below the frame, left of OK
+    EXPECT_GT(link.top, ::MulDiv(177, static_cast<int>(::GetDpiForSystem()), 96));
 }
 
 TEST_F(AboutBox, AboutButtonShowsItModallyOverTheSettingsDialog) {
