@@ -389,48 +389,4 @@ inline std::vector<std::string> LayoutFaults(HWND dialog) {
     return faults;
 }
 
-// Saves what `window` shows on the screen as a 24-bit BMP in the folder named by
-// KESTOVA_SCREENSHOT_DIR (the scenarios set it to their output folder); nothing when unset.
-inline void SaveScreenshot(HWND window, const std::wstring& name) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!::GetEnvironmentVariableW(L"KESTOVA_SCREENSHOT_DIR", folder, MAX_PATH))
-        return;
-    ::RedrawWindow(window, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    win::WindowDc screen(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen.get());
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen.get(), width, height);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY);
-    ::SelectObject(memory, previous);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
-    std::vector<BYTE> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
-    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    const std::wstring path = std::wstring(folder) + L"\\" + name + L".bmp";
-    win::UniqueHandle out(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    ::WriteFile(out.get(), &file, sizeof file, &written, nullptr);
-    ::WriteFile(out.get(), &header, sizeof header, &written, nullptr);
-    ::WriteFile(out.get(), pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-}
-
 } // namespace kestova::test

@@ -35,17 +35,9 @@ SCREENSHOT = winekit.ROOT / "docs" / "settings-dialog.png"
 
 
 def run_dialog_suites(w: winekit.WineSession, gtest_filter: str, monitors: int, dpi: int) -> str:
-    """Runs the in-process suites; the layout cases leave a picture of each dialog, as BMP and
-    PNG, in build/screenshots."""
-    shots = winekit.BUILD / "screenshots"
-    shots.mkdir(parents=True, exist_ok=True)
     result = w.run([w.exe("wintest_settings.exe"), f"--gtest_filter={gtest_filter}"], timeout=300,
                    extra_env={"KESTOVA_EXPECT_MONITORS": str(monitors),
-                              "KESTOVA_EXPECT_DPI": str(dpi),
-                              "KESTOVA_SCREENSHOT_DIR": winekit.winpath(shots)})
-    for bmp in shots.glob("*dpi.bmp"):
-        subprocess.run(["convert", str(bmp), str(bmp.with_suffix(".png"))], check=False,
-                       timeout=60)
+                              "KESTOVA_EXPECT_DPI": str(dpi)})
     if result.returncode != 0:
         raise AssertionError(f"dialog suites failed ({result.returncode}):\n{result.stdout}\n"
                              f"{result.stderr}")
@@ -115,6 +107,18 @@ def screenshot(w: winekit.WineSession, path: Path) -> winekit.Image:
     return winekit.Image.from_ppm(raw)
 
 
+def capture(w: winekit.WineSession, window: str, name: str) -> Path:
+    """The window as it is on the screen, saved under build/screenshots."""
+    frame = geometry(w, window)
+    shot = winekit.BUILD / "screenshots" / name
+    full = shot.with_name("screen-" + name)
+    screenshot(w, full)
+    subprocess.run(["convert", str(full), "-crop",
+                    f"{frame.width}x{frame.height}+{frame.left}+{frame.top}", "+repage", "-strip",
+                    str(shot)], check=True, timeout=60)
+    return shot
+
+
 def icon_pixels(path: Path) -> dict[tuple[int, int], tuple[int, int, int]]:
     """Opaque pixels of a 32x32 4-bit icon (the program's .ico), keyed by (x, y) from the top."""
     data = path.read_bytes()
@@ -159,8 +163,22 @@ class SettingsDialogScenarios(unittest.TestCase):
             self.assertIn("[       OK ] ConfigureDialog.EveryTextIsShownWholeAndApartAtThisDpiAnd"
                           "Another", out)
             self.assertIn("[       OK ] AboutBox.LayoutAtTheWindowsDpiCentredWithEveryTextWhole", out)
-            for name in ("settings-dialog-120dpi.png", "about-box-120dpi.png"):
-                self.assertTrue((winekit.BUILD / "screenshots" / name).is_file(), name)
+            # Pictures of both dialogs as Corvane shows them at 120 dpi, for the test output.
+            proc = w.start_program([w.exe("Corvane.scr")])
+            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
+            self.assertIsNotNone(window, "no settings dialog")
+            time.sleep(0.5)
+            capture(w, window, "settings-dialog-120dpi.png")
+            w.xdotool("key", "alt+a")
+            about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
+            self.assertIsNotNone(about, "no about box")
+            time.sleep(0.5)
+            capture(w, about, "about-box-120dpi.png")
+            w.xdotool("key", "Escape")
+            self.assertTrue(w.wait_for(lambda: x_window(w, ABOUT_TITLE) is None, 10))
+            time.sleep(0.3)
+            w.xdotool("key", "Escape")
+            proc.wait(15)
 
     def test_corvane_configure_mode_saves_what_the_user_typed_and_clicked(self):
         with winekit.WineSession("settings-dialog-corvane", monitors=2) as w:
@@ -215,13 +233,7 @@ class SettingsDialogScenarios(unittest.TestCase):
             window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
             self.assertIsNotNone(window)
             time.sleep(0.5)
-            frame = geometry(w, window)
-            shot = winekit.BUILD / "screenshots" / "settings-dialog.png"
-            full = shot.with_name("settings-dialog-screen.png")
-            screenshot(w, full)
-            subprocess.run(["convert", str(full), "-crop",
-                            f"{frame.width}x{frame.height}+{frame.left}+{frame.top}", "+repage",
-                            "-strip", str(shot)], check=True, timeout=60)
+            shot = capture(w, window, "settings-dialog.png")
             if os.environ.get("KESTOVA_UPDATE_SCREENSHOTS"):
                 SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
                 shutil.copyfile(shot, SCREENSHOT)
@@ -231,8 +243,9 @@ class SettingsDialogScenarios(unittest.TestCase):
             about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
             self.assertIsNotNone(about, "no about box")
             time.sleep(0.5)
-            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box.png")
+            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box-screen.png")
             box = geometry(w, about)
+            capture(w, about, "about-box.png")
             ox, oy = client_origin(box, ABOUT_CLIENT)
             icon = icon_pixels(winekit.ROOT / "screensaver" / "win" / "corvane.ico")
             same = sum(1 for (x, y), rgb in icon.items()

@@ -345,7 +345,6 @@ TEST_F(ConfigureDialog, EveryTextIsShownWholeAndApartAtThisDpiAndAnother) {
     const UINT dpi = ::GetDpiForWindow(Form());
     for (const std::string& fault : LayoutFaults(Form()))
         ADD_FAILURE() << "at " << dpi << " dpi: " << fault;
-    SaveScreenshot(Form(), L"settings-dialog-" + std::to_wstring(dpi) + L"dpi");
 
     // Dragged onto a monitor of another scale.
     const UINT other = dpi == 144 ? 96 : 144;
