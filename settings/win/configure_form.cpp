@@ -156,6 +156,8 @@ std::unique_ptr<TConfigureForm> TConfigureForm::Create(HINSTANCE instance,
         return nullptr;
     }
     form->dpi_ = win::WindowDpi(window);
+    form->clientSize_ = {win::ScaleToDpi(kClientWidth, form->dpi_),
+                         win::ScaleToDpi(kClientHeight, form->dpi_)};
     form->prober_ =
         std::make_unique<win::RowProber>(window, kProbeAnswerMessage, form->services_.probeRow);
     bool built = false;
