@@ -145,7 +145,10 @@ std::string FormatRunBlock(const RunRecord& r) {
              Number(m.rect.height) + " at (" + Number(m.rect.left) + "," + Number(m.rect.top) +
              "), " + Number(m.dpi) + " dpi" + (m.primary ? ", primary" : ""));
     }
-    if (!facts.settingsError.empty()) {
+    if (r.startUnknown) {
+        // The start was still waiting on the host: what it had learnt is not safe to read.
+        line("Start: still waiting on the host when the run ended");
+    } else if (!facts.settingsError.empty()) {
         line("Settings: could not be read: " + OneLine(facts.settingsError));
     } else {
         line(std::string("Settings: keyboard to the shows ") +
@@ -169,7 +172,8 @@ std::string FormatRunBlock(const RunRecord& r) {
                  (facts.entriesBeyondMonitors == 1 ? " stored entry" : " stored entries") +
                  " beyond the last monitor");
     }
-    line("Host: " + HostLine(facts));
+    if (!r.startUnknown)
+        line("Host: " + HostLine(facts));
     line("Shown:");
     for (const MonitorOutcome& outcome : r.outcomes) {
         std::string text = "  " + Number(outcome.monitor) + ": ";

@@ -67,6 +67,7 @@ struct RunRecord {
     int64_t endToExitMs = 0;   // from the event that ended the run to the run's end
     int64_t lengthMs = 0;      // from the start to the run's end
     bool abandoned = false;    // the host kept a call waiting: the process left without its answer
+    bool startUnknown = false; // abandoned before the start returned: facts and outcomes unknown
 };
 
 // "2026-12-07T18:03:12+01:00"

@@ -2,6 +2,8 @@
 
 #include "settings/row_validation.h"
 
+#include <algorithm>
+
 namespace kestova {
 
 std::wstring MonitorCountSentence(int monitorCount) {
@@ -17,9 +19,11 @@ std::wstring MonitorRowCaption(int row) {
 void StoreRows(TSession& session, const std::vector<std::wstring>& rowTexts, bool enableKeyboard,
                bool enableMouse) {
     TSessionElements elements;
-    elements.reserve(rowTexts.size());
+    elements.reserve(std::max(rowTexts.size(), session.Elements.size()));
     for (size_t k = 0; k < rowTexts.size(); ++k)
         elements.push_back({TrimRowText(rowTexts[k]), static_cast<int32_t>(k + 1)});
+    for (size_t k = rowTexts.size(); k < session.Elements.size(); ++k)
+        elements.push_back(session.Elements[k]);
     session.EnableKeyboard = enableKeyboard;
     session.EnableMouse = enableMouse;
     session.Elements = std::move(elements);

@@ -1,11 +1,19 @@
 #include "settings/row_validation.h"
 
+#include <functional>
+#include <map>
+#include <thread>
+
 namespace kestova {
 
 namespace {
 
 bool IsTrimmed(wchar_t c) {
     return static_cast<unsigned>(c) <= 32u;
+}
+
+bool IsDriveLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
 } // namespace
@@ -20,32 +28,114 @@ std::wstring TrimRowText(std::wstring_view text) {
     return std::wstring(text.substr(first, last - first));
 }
 
-RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const PathProbe& probe) {
+bool IsFullPath(std::wstring_view path) {
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\')
+        return true;
+    if (path.size() < 2 || path[0] != L'\\' || path[1] != L'\\')
+        return false;
+    // \\server\share: both names present; "?" and "." are the device namespaces, not servers.
+    const size_t serverEnd = path.find(L'\\', 2);
+    if (serverEnd == std::wstring_view::npos || serverEnd == 2)
+        return false;
+    const std::wstring_view server = path.substr(2, serverEnd - 2);
+    if (server == L"?" || server == L".")
+        return false;
+    const size_t shareEnd = path.find(L'\\', serverEnd + 1);
+    const size_t shareLength =
+        (shareEnd == std::wstring_view::npos ? path.size() : shareEnd) - serverEnd - 1;
+    return shareLength > 0;
+}
+
+RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLookup& factsOf) {
     std::vector<std::wstring> trimmed;
     trimmed.reserve(rowTexts.size());
     for (const auto& text : rowTexts)
         trimmed.push_back(TrimRowText(text));
 
-    RowCheck check;
-    check.rowValid.assign(trimmed.size(), true);
+    // Every row's answer first, so each is asked once.
+    std::vector<std::optional<PathFacts>> facts(trimmed.size());
     for (size_t k = 0; k < trimmed.size(); ++k) {
-        const std::wstring& text = trimmed[k];
-        if (text.empty())
+        if (!trimmed[k].empty() && IsFullPath(trimmed[k]))
+            facts[k] = factsOf(k, trimmed[k]);
+    }
+
+    RowCheck check;
+    check.states.assign(trimmed.size(), RowState::Valid);
+    for (size_t k = 0; k < trimmed.size(); ++k) {
+        RowState& state = check.states[k];
+        if (trimmed[k].empty())
             continue;
-        if (probe(text) != PathKind::File) {
-            check.rowValid[k] = false;
-            check.allValid = false;
-            continue;
-        }
-        for (size_t j = k + 1; j < trimmed.size(); ++j) {
-            if (trimmed[j] == text) {
-                check.rowValid[k] = false;
-                check.allValid = false;
-                break;
+        if (!IsFullPath(trimmed[k])) {
+            state = RowState::NotFullPath;
+            check.anyNotFullPath = true;
+        } else if (!facts[k]) {
+            state = RowState::Pending;
+        } else if (facts[k]->kind != PathKind::File) {
+            state = RowState::NotAFile;
+        } else {
+            for (size_t j = k + 1; j < trimmed.size(); ++j) {
+                if (facts[j] && facts[j]->kind == PathKind::File &&
+                    facts[j]->identity == facts[k]->identity) {
+                    state = RowState::Duplicate;
+                    break;
+                }
             }
         }
+        if (state != RowState::Valid)
+            check.allValid = false;
     }
+    check.rowValid.reserve(check.states.size());
+    for (RowState state : check.states)
+        check.rowValid.push_back(state == RowState::Valid || state == RowState::Pending);
     return check;
+}
+
+RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowProbe& probe) {
+    std::map<std::wstring, PathFacts> answers;
+    return CheckRows(rowTexts, [&](size_t, const std::wstring& text) {
+        auto it = answers.find(text);
+        if (it == answers.end())
+            it = answers.emplace(text, probe(text)).first;
+        return std::optional<PathFacts>(it->second);
+    });
+}
+
+std::vector<std::optional<PathFacts>> ProbeRowsTogether(const std::vector<std::wstring>& rowTexts,
+                                                        const RowProbe& probe) {
+    std::map<std::wstring, PathFacts> answers;
+    for (const auto& text : rowTexts) {
+        std::wstring path = TrimRowText(text);
+        if (!path.empty() && IsFullPath(path))
+            answers.emplace(std::move(path), PathFacts{});
+    }
+    {
+        // A probe that fails says nothing exists there.
+        auto ask = [&probe](const std::wstring& path, PathFacts& facts) noexcept {
+            try {
+                facts = probe(path);
+            } catch (...) {
+                facts = PathFacts{};
+            }
+        };
+        std::vector<std::thread> askers;
+        askers.reserve(answers.size());
+        for (auto& [path, facts] : answers) {
+            try {
+                askers.emplace_back(ask, std::cref(path), std::ref(facts));
+            } catch (...) {
+                ask(path, facts); // no thread to be had: asked here instead
+            }
+        }
+        for (auto& asker : askers)
+            asker.join();
+    }
+    std::vector<std::optional<PathFacts>> result;
+    result.reserve(rowTexts.size());
+    for (const auto& text : rowTexts) {
+        auto it = answers.find(TrimRowText(text));
+        result.push_back(it == answers.end() ? std::nullopt : std::optional<PathFacts>(it->second));
+    }
+    return result;
 }
 
 } // namespace kestova

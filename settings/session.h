@@ -1,6 +1,7 @@
 #pragma once
 
 // The stored settings: one presentation per monitor and the two input flags.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -42,7 +43,10 @@ private:
 // Fill `session` from the registry; throws SettingsError on the failures the store reports.
 void LoadSession(RegistryAccess& registry, TSession& session = Session);
 // Write `session`; throws SettingsError when nothing or not everything could be written.
-void SaveSession(RegistryAccess& registry, const TSession& session = Session);
+// Entry keys from `writtenEntries` on are left as they stand in the registry (the dialog keeps
+// the entries of monitors not attached now exactly as stored); Count is still the whole list's.
+void SaveSession(RegistryAccess& registry, const TSession& session = Session,
+                 size_t writtenEntries = SIZE_MAX);
 
 // Reads one string value under HKEY_CURRENT_USER\`keyPath`. Leaves `result` untouched when the
 // key is missing; gives `defaultValue` when the key exists but the value does not.

@@ -137,7 +137,7 @@ void LoadSession(RegistryAccess& registry, TSession& session) {
     }
 }
 
-void SaveSession(RegistryAccess& registry, const TSession& session) {
+void SaveSession(RegistryAccess& registry, const TSession& session, size_t writtenEntries) {
     auto product = registry.CreateKey(kProductKeyPath);
     if (!product)
         ThrowCreateFailed(kProductKeyPath);
@@ -147,7 +147,8 @@ void SaveSession(RegistryAccess& registry, const TSession& session) {
     product.reset();
 
     // Entry keys beyond the new Count stay: loading stops at Count, so they are never read.
-    for (size_t i = 0; i < session.Elements.size(); ++i) {
+    const size_t written = std::min(writtenEntries, session.Elements.size());
+    for (size_t i = 0; i < written; ++i) {
         const std::wstring path = EntryKeyPath(i);
         auto entryKey = registry.CreateKey(path);
         if (!entryKey)

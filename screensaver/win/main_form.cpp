@@ -199,7 +199,7 @@ DWORD WINAPI TMainForm::Watchdog(void* form) {
     if (::WaitForSingleObject(self.started_.get(), 0) == WAIT_OBJECT_0)
         self.journal_.Finish(self.driver_.Facts(), self.driver_.Outcomes(), true);
     else
-        self.journal_.Finish({}, {}, true);
+        self.journal_.Finish({}, {}, true, true);
     (void)self.journal_.Wait(kJournalAbandonWaitMs);
     ::TerminateProcess(::GetCurrentProcess(), 0);
     return 0;

@@ -215,7 +215,7 @@ void RunJournal::NoteEnd(RunEnd cause) noexcept {
 }
 
 void RunJournal::Finish(const RunFacts& facts, const std::vector<MonitorOutcome>& outcomes,
-                        bool abandoned) noexcept {
+                        bool abandoned, bool startUnknown) noexcept {
     if (!shared_ || finished_.exchange(true))
         return;
     LARGE_INTEGER now{};
@@ -229,6 +229,7 @@ void RunJournal::Finish(const RunFacts& facts, const std::vector<MonitorOutcome>
         record.endToExitMs = end_ ? Milliseconds(closeCount_, now) : 0;
         record.lengthMs = Milliseconds(startCount_, now);
         record.abandoned = abandoned;
+        record.startUnknown = startUnknown;
         shared_->write = true;
     } catch (...) {
         shared_->write = false;

@@ -57,8 +57,9 @@ public:
     // Interface thread, once the run's windows and session are gone: copies what the driver saw
     // and leaves the rest to the writer thread. Later calls do nothing.
     // Any thread, once: a run that leaves without the host's answer is `abandoned`.
+    // `startUnknown`: the start itself was still waiting, so facts and outcomes are not given.
     void Finish(const RunFacts& facts, const std::vector<MonitorOutcome>& outcomes,
-                bool abandoned = false) noexcept;
+                bool abandoned = false, bool startUnknown = false) noexcept;
     // Waits up to `milliseconds` for the writer; true when it is done (or never started).
     bool Wait(DWORD milliseconds) noexcept;
 

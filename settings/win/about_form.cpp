@@ -10,6 +10,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
@@ -20,7 +21,7 @@ const wchar_t kProductPageUrl[] = L"https://www.kestova.com/screensaver/screensa
 namespace {
 
 constexpr wchar_t kClassName[] = L"KestovaAboutForm";
-constexpr wchar_t kCaption[] = L"AboutForm";
+constexpr wchar_t kCaption[] = L"About Kestova Screen Saver";
 constexpr wchar_t kCopyright[] = L"Copyright \u00A9 2023\u20132025 Kestova";
 
 // The design, in pixels at 96 dpi.
@@ -81,6 +82,8 @@ private:
     const PageOpener& openPage_;
     HWND window_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    SIZE clientSize_{}; // as laid out last
+    RECT bevel1_{};     // the frame around the upper part, grown with the texts inside it
     UniqueGdiObject font_;
     UniqueGdiObject boldFont_;
     UniqueIcon ownIcon_;
@@ -103,13 +106,14 @@ HWND AddControl(HWND parent, HINSTANCE instance, const wchar_t* className, const
     return control;
 }
 
-void PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
+RECT PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
     wchar_t text[128] = {};
     ::GetWindowTextW(label, text, static_cast<int>(std::size(text)));
     const SIZE size = MeasureText(label, font, text);
     const RECT r = ScaleRect(corner, dpi);
     ::SetWindowPos(label, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    return {r.left, r.top, r.left + size.cx, r.top + size.cy};
 }
 
 INT_PTR TAboutForm::ShowModal() {
@@ -125,8 +129,7 @@ INT_PTR TAboutForm::ShowModal() {
     dpi_ = WindowDpi(window_);
     CreateControls();
     LayOut();
-    CentreOnPrimaryMonitor(window_,
-                           WindowSizeForClient(window_, kClientWidth, kClientHeight, dpi_));
+    CentreOnPrimaryMonitor(window_, WindowSizeForClientPixels(window_, clientSize_, dpi_));
     ::SendMessageW(window_, DM_SETDEFID, IDOK, 0);
     AddDialogWindow(window_);
     ::ShowWindow(window_, SW_SHOWNORMAL);
@@ -189,7 +192,7 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         dpi_ = HIWORD(wParam);
         LayOut();
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        const SIZE size = WindowSizeForClient(window_, kClientWidth, kClientHeight, dpi_);
+        const SIZE size = WindowSizeForClientPixels(window_, clientSize_, dpi_);
         ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::InvalidateRect(window_, nullptr, TRUE);
@@ -219,10 +222,30 @@ void TAboutForm::LayOut() {
     auto regular = font ? static_cast<HFONT>(font.get())
                         : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     auto bold = boldFont ? static_cast<HFONT>(boldFont.get()) : regular;
-    PlaceLabel(ProductLabel, kProductLabelRect, dpi_, bold);
-    PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regular);
-    PlaceLabel(JournalLabel, kJournalLabelRect, dpi_, regular);
-    PlaceControl(OKButton, kOKButtonRect, dpi_, regular);
+    // The design is the least: the frame grows to hold the texts in the font really given, and
+    // the button and the box follow it.
+    auto s = [this](int designPixels) { return ScaleToDpi(designPixels, dpi_); };
+    const RECT product = PlaceLabel(ProductLabel, kProductLabelRect, dpi_, bold);
+    const RECT copyright = PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regular);
+    bevel1_ = ScaleRect(kBevel1Rect, dpi_);
+    bevel1_.right = std::max<int>({bevel1_.right, product.right + s(16), copyright.right + s(16)});
+    bevel1_.bottom = std::max<int>(bevel1_.bottom, copyright.bottom + s(16));
+    const SIZE caption = MeasureCaption(OKButton, regular, L"OK");
+    const int okWidth = std::max<int>(s(kOKButtonRect.width), caption.cx + s(16));
+    const int okHeight = std::max<int>(s(kOKButtonRect.height), caption.cy + s(12));
+    const int okTop = std::max<int>(s(kOKButtonRect.top), bevel1_.bottom + s(7));
+    // The journal's link sits left of the button, on its middle line; the button keeps clear of it.
+    const RECT journal = PlaceLabel(JournalLabel, kJournalLabelRect, dpi_, regular);
+    const int journalTop = okTop + (okHeight - (journal.bottom - journal.top)) / 2;
+    ::SetWindowPos(JournalLabel, nullptr, journal.left, journalTop, 0, 0,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    const int okLeft =
+        std::max<int>({s(kOKButtonRect.left), bevel1_.right - okWidth, int(journal.right) + s(16)});
+    ::SetWindowPos(OKButton, nullptr, okLeft, okTop, okWidth, okHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(OKButton, WM_SETFONT, reinterpret_cast<WPARAM>(regular), TRUE);
+    clientSize_ = {std::max<int>({s(kClientWidth), bevel1_.right + s(9), okLeft + okWidth + s(9)}),
+                   std::max<int>(s(kClientHeight), okTop + okHeight + s(8))};
     if (font)
         font_ = std::move(font);
     if (boldFont)
@@ -246,10 +269,10 @@ void TAboutForm::Paint() {
     HDC dc = ::BeginPaint(window_, &paint);
     if (!dc)
         return;
-    for (const DesignRect& bevel : {kBevel1Rect, kBevel2Rect}) {
-        RECT r = ScaleRect(bevel, dpi_);
-        ::DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-    }
+    RECT frame = bevel1_;
+    ::DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
+    RECT iconFrame = ScaleRect(kBevel2Rect, dpi_);
+    ::DrawEdge(dc, &iconFrame, BDR_SUNKENOUTER, BF_RECT);
     if (icon_) {
         const RECT r = ScaleRect(kImageRect, dpi_);
         ::DrawIconEx(dc, r.left, r.top, icon_, r.right - r.left, r.bottom - r.top, 0, nullptr,

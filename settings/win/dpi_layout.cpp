@@ -1,5 +1,7 @@
 #include "settings/win/dpi_layout.h"
 
+#include <algorithm>
+
 namespace kestova::win {
 
 namespace {
@@ -54,6 +56,45 @@ SIZE MeasureText(HWND window, HFONT font, const std::wstring& text) noexcept {
     return size;
 }
 
+namespace {
+
+// DrawText's own measure of `text` with `format` (plus DT_CALCRECT) inside `bounds`.
+RECT DrawnBounds(HWND window, HFONT font, const std::wstring& text, UINT format,
+                 RECT bounds) noexcept {
+    WindowDc dc(window);
+    if (!dc)
+        return RECT{};
+    HGDIOBJ previous = ::SelectObject(dc.get(), font);
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
+                format | DT_CALCRECT);
+    ::SelectObject(dc.get(), previous);
+    return bounds;
+}
+
+} // namespace
+
+SIZE MeasureCaption(HWND window, HFONT font, const std::wstring& text) noexcept {
+    const RECT r = DrawnBounds(window, font, text, DT_SINGLELINE, RECT{0, 0, 0, 0});
+    return {r.right - r.left, std::max<LONG>(r.bottom - r.top, LineHeight(window, font))};
+}
+
+int MeasureWrappedHeight(HWND window, HFONT font, const std::wstring& text, int width) noexcept {
+    const RECT r = DrawnBounds(window, font, text, DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX,
+                               RECT{0, 0, width, 0});
+    return r.bottom - r.top;
+}
+
+int LineHeight(HWND window, HFONT font) noexcept {
+    WindowDc dc(window);
+    if (!dc)
+        return 0;
+    HGDIOBJ previous = ::SelectObject(dc.get(), font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc.get(), &metrics);
+    ::SelectObject(dc.get(), previous);
+    return metrics.tmHeight;
+}
+
 void PlaceControl(HWND control, const DesignRect& rect, UINT dpi, HFONT font) noexcept {
     const RECT r = ScaleRect(rect, dpi);
     ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
@@ -63,6 +104,14 @@ void PlaceControl(HWND control, const DesignRect& rect, UINT dpi, HFONT font) no
 
 SIZE WindowSizeForClient(HWND window, int clientWidth, int clientHeight, UINT dpi) noexcept {
     RECT rect{0, 0, ScaleToDpi(clientWidth, dpi), ScaleToDpi(clientHeight, dpi)};
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
+    ::AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, dpi);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+SIZE WindowSizeForClientPixels(HWND window, SIZE client, UINT dpi) noexcept {
+    RECT rect{0, 0, client.cx, client.cy};
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
     ::AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, dpi);

@@ -26,7 +26,7 @@ PresentationOpenDialog::PresentationOpenDialog()
     state_.lpstrFile = fileName_.data();
     state_.nMaxFile = static_cast<DWORD>(fileName_.size());
     state_.lpstrTitle = title_.c_str();
-    // OFN_NOCHANGEDIR: a relative path typed into a row must keep meaning what it meant.
+    // OFN_NOCHANGEDIR: browsing leaves the program's current folder where it was.
     state_.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING |
                    OFN_EXPLORER | OFN_NOCHANGEDIR;
 }

@@ -4,13 +4,121 @@
 
 #include <shlobj.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
 namespace kestova::win {
 
-PathKind ProbePath(const std::wstring& path) noexcept {
+namespace {
+
+// The calling thread's error mode, quiet for as long as this lives.
+class QuietDiskErrors {
+public:
+    QuietDiskErrors() noexcept {
+        ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_);
+    }
+    ~QuietDiskErrors() { ::SetThreadErrorMode(previous_, nullptr); }
+    QuietDiskErrors(const QuietDiskErrors&) = delete;
+    QuietDiskErrors& operator=(const QuietDiskErrors&) = delete;
+
+private:
+    DWORD previous_ = 0;
+};
+
+PathKind KindOf(const std::wstring& path) noexcept {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+}
+
+// A path-returning call asked with a growing buffer; empty when it fails.
+template <typename Call> std::wstring AskForPath(const std::wstring& path, Call call) {
+    std::wstring result(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = call(path.c_str(), result.data(), static_cast<DWORD>(result.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < result.size()) {
+            result.resize(length);
+            return result;
+        }
+        result.assign(length, L'\0');
+    }
+    return std::wstring();
+}
+
+// Case folded with the invariant upper-case table, as the file systems compare names.
+std::wstring Folded(std::wstring text) {
+    if (text.empty())
+        return text;
+    std::wstring folded(text.size(), L'\0');
+    const int length = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(),
+                                       static_cast<int>(text.size()), folded.data(),
+                                       static_cast<int>(folded.size()), nullptr, nullptr, 0);
+    if (length <= 0)
+        return text;
+    folded.resize(static_cast<size_t>(length));
+    return folded;
+}
+
+} // namespace
+
+PathKind ProbePath(const std::wstring& path) noexcept {
+    QuietDiskErrors quiet;
+    return KindOf(path);
+}
+
+PathKind ProbePathWithin(const std::wstring& path, DWORD budgetMilliseconds) noexcept {
+    struct Answer {
+        std::mutex lock;
+        std::condition_variable arrived;
+        std::optional<PathKind> kind;
+    };
+    try {
+        auto answer = std::make_shared<Answer>();
+        std::thread([answer, path] {
+            const PathKind kind = ProbePath(path);
+            std::lock_guard<std::mutex> guard(answer->lock);
+            answer->kind = kind;
+            answer->arrived.notify_all();
+        }).detach();
+        std::unique_lock<std::mutex> guard(answer->lock);
+        answer->arrived.wait_for(guard, std::chrono::milliseconds(budgetMilliseconds),
+                                 [&] { return answer->kind.has_value(); });
+        return answer->kind.value_or(PathKind::Missing);
+    } catch (...) {
+        return PathKind::Missing;
+    }
+}
+
+PathFacts ProbeRowPath(const std::wstring& path) noexcept {
+    QuietDiskErrors quiet;
+    PathFacts facts;
+    try {
+        std::wstring full = AskForPath(path, [](const wchar_t* in, wchar_t* out, DWORD size) {
+            return ::GetFullPathNameW(in, size, out, nullptr);
+        });
+        if (full.empty())
+            full = path;
+        facts.kind = KindOf(full);
+        if (facts.kind != PathKind::Missing) {
+            std::wstring longName =
+                AskForPath(full, [](const wchar_t* in, wchar_t* out, DWORD size) {
+                    return ::GetLongPathNameW(in, out, size);
+                });
+            if (!longName.empty())
+                full = std::move(longName);
+        }
+        facts.identity = Folded(std::move(full));
+    } catch (...) {
+        facts = PathFacts{}; // out of memory: nothing to compare, and nothing found
+    }
+    return facts;
 }
 
 std::wstring DesktopFolder() {

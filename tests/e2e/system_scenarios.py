@@ -478,6 +478,11 @@ class SystemScenarios(unittest.TestCase):
             k.probe(w, "key", VK_F24)
             self.assertEndedEverything(w, run, exited=["Meadow.pptx"], still_open=[second])
             self.assertNotIn(deck, k.open_presentations(w))
+            # The journal names the refused file and the host's own words for it.
+            shown = run.block().per_monitor("Shown")
+            self.assertEqual(shown[2], "slide show of " + second)
+            self.assertTrue(shown[1].startswith("black window: " + k.opened_failed("Harbour.pptx")
+                                                + " ("), shown[1])
 
             # One presentation for both monitors, the second time in other letters: one show,
             # and the later monitor says where it is.
@@ -497,10 +502,12 @@ class SystemScenarios(unittest.TestCase):
             self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
                                        still_open=[deck, second])
             self.assertEqual(standin.quit_standin(w), 0)
-            # What Corvane alone knows: it handed both over. The host's refusal reaches the
-            # journal once the add-in reports each monitor (GetMonitorReport).
-            self.assertJournal(run, {1: "slide show of " + deck, 2: "slide show of " + second},
-                               "a key")
+            # What only the add-in knows reaches the journal: each monitor's reason and why.
+            no_handle = " (The slide show window has no window handle.)"
+            self.assertJournal(run, {1: "black window: " + k.window_not_found("Harbour.pptx")
+                                     + no_handle,
+                                     2: "black window: " + k.window_not_found("Meadow.pptx")
+                                     + no_handle}, "a key")
 
             # A host older than PowerPoint 2000: the add-in says so in a message box while the
             # host starts, stays uninitialised, and Corvane says so on every named monitor.
@@ -547,6 +554,11 @@ class SystemScenarios(unittest.TestCase):
                 lambda j: [s for s in j.shows()[run.show_mark:] if s[1] == "end"], timeout=15),
                 "the show outlived the run")
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[harbour])
+            # The process left without the host's answer: its block says so.
+            block = run.block()
+            self.assertTrue((block.value("Ended by") or "").startswith("Ctrl+Alt+Esc; "),
+                            block.text)
+            self.assertIn("The host did not answer in time", block.text)
 
 
 if __name__ == "__main__":

@@ -99,6 +99,19 @@ TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
     EXPECT_NE(later.find("Ended by: nothing asked it to end"), std::string::npos);
     EXPECT_NE(later.find("\r\n  1: x.pptx (found, stored for monitor 4)\r\n"), std::string::npos);
     EXPECT_EQ(ToUtf8(std::wstring(1, static_cast<wchar_t>(0x1F600))), "\xF0\x9F\x98\x80");
+
+    // A run that left without the host's answer says so; one whose start was still waiting
+    // claims nothing about the settings or the host it never finished reading.
+    r.end = RunEnd::HotKey;
+    r.abandoned = true;
+    const std::string abandoned = FormatRunBlock(r);
+    EXPECT_NE(abandoned.find("\r\nThe host did not answer in time"), std::string::npos);
+    EXPECT_NE(abandoned.find("\r\nHost: "), std::string::npos);
+    r.startUnknown = true;
+    const std::string unknown = FormatRunBlock(r);
+    EXPECT_NE(unknown.find("\r\nStart: still waiting on the host"), std::string::npos);
+    EXPECT_EQ(unknown.find("Settings:"), std::string::npos);
+    EXPECT_EQ(unknown.find("Host:"), std::string::npos);
 }
 
 class MemoryFiles : public JournalFiles {

@@ -4,21 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 
 using namespace kestova;
 
 namespace {
 
-// A file system of named files and folders that counts how often it is asked.
+// A file system of named files and folders that counts how often it is asked. Spellings of one
+// file (another case, a `..` form, a short name) are given as aliases of its name.
 class FakeDisk {
 public:
     FakeDisk& File(std::wstring path) {
-        kinds_[std::move(path)] = PathKind::File;
+        kinds_[path] = PathKind::File;
+        identities_[path] = path;
         return *this;
     }
     FakeDisk& Folder(std::wstring path) {
-        kinds_[std::move(path)] = PathKind::Directory;
+        kinds_[path] = PathKind::Directory;
+        identities_[path] = path;
+        return *this;
+    }
+    FakeDisk& Alias(std::wstring alias, const std::wstring& of) {
+        kinds_[alias] = kinds_.at(of);
+        identities_[alias] = of;
         return *this;
     }
     PathProbe Probe() {
@@ -28,10 +39,20 @@ public:
             return it == kinds_.end() ? PathKind::Missing : it->second;
         };
     }
+    RowProbe Rows() {
+        return [this](const std::wstring& path) {
+            asked.push_back(path);
+            auto it = kinds_.find(path);
+            if (it == kinds_.end())
+                return PathFacts{PathKind::Missing, path};
+            return PathFacts{it->second, identities_.at(path)};
+        };
+    }
     std::vector<std::wstring> asked;
 
 private:
     std::map<std::wstring, PathKind> kinds_;
+    std::map<std::wstring, std::wstring> identities_;
 };
 
 const std::wstring kA = L"C:\\Shows\\a.ppt";
@@ -54,42 +75,71 @@ TEST(RowText, TrimsEveryControlCharacterAndBlankButNothingElse) {
     EXPECT_EQ(TrimRowText(L"\u00A0x\u00A0"), L"\u00A0x\u00A0");
 }
 
+TEST(RowPathForm, OnlyDriveAndUncPathsAreFull) {
+    for (const wchar_t* full : {L"C:\\a.pptx", L"z:\\", L"C:\\Shows\\..\\a.pptx",
+                                L"\\\\server\\share\\a.pptx", L"\\\\server\\share"})
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    for (const wchar_t* partial :
+         {L"shows\\a.pptx", L"a.pptx", L"C:a.pptx", L"C:", L"\\Shows\\a.pptx", L"C:/a.pptx",
+          L"1:\\a.pptx", L"\\\\server", L"\\\\server\\", L"\\\\\\share\\a.pptx",
+          L"\\\\?\\C:\\a.pptx", L"\\\\.\\COM1", L"..\\a.pptx", L""})
+        EXPECT_FALSE(IsFullPath(partial)) << partial;
+}
+
 TEST(RowCheckRule, EmptyAndBlankRowsAreValidWithoutAskingTheDisk) {
     FakeDisk disk;
-    RowCheck check = CheckRows({L"", L"  \t", L""}, disk.Probe());
+    RowCheck check = CheckRows({L"", L"  \t", L""}, disk.Rows());
     EXPECT_TRUE(check.allValid);
     EXPECT_EQ(Marks(check), (std::vector<bool>{true, true, true}));
     EXPECT_TRUE(disk.asked.empty());
+}
+
+TEST(RowCheckRule, APathThatIsNotFullIsMarkedWithTheHintAndNeverAsked) {
+    FakeDisk disk;
+    disk.File(kA).File(L"shows\\a.pptx").File(L"C:a.pptx");
+    RowCheck check =
+        CheckRows({L"shows\\a.pptx", kA, L" C:a.pptx", L"\\\\srv\\s\\a.pptx"}, disk.Rows());
+    EXPECT_FALSE(check.allValid);
+    EXPECT_TRUE(check.anyNotFullPath);
+    EXPECT_EQ(check.states, (std::vector<RowState>{RowState::NotFullPath, RowState::Valid,
+                                                   RowState::NotFullPath, RowState::NotAFile}));
+    EXPECT_EQ(disk.asked, (std::vector<std::wstring>{kA, L"\\\\srv\\s\\a.pptx"}));
+    EXPECT_FALSE(CheckRows({kA}, disk.Rows()).anyNotFullPath);
 }
 
 TEST(RowCheckRule, OnlyAnExistingFileCountsNotAFolderOrAMissingPath) {
     FakeDisk disk;
     disk.File(kA).Folder(L"C:\\Shows");
     RowCheck check =
-        CheckRows({L"  " + kA + L" ", L"C:\\Shows", L"C:\\Shows\\gone.ppt"}, disk.Probe());
+        CheckRows({L"  " + kA + L" ", L"C:\\Shows", L"C:\\Shows\\gone.ppt"}, disk.Rows());
     EXPECT_FALSE(check.allValid);
     EXPECT_EQ(Marks(check), (std::vector<bool>{true, false, false}));
     // The disk is asked about the trimmed text.
     EXPECT_EQ(disk.asked.front(), kA);
 }
 
-TEST(RowCheckRule, OfTwoEqualRowsOnlyTheUpperIsMarked) {
+TEST(RowCheckRule, OfTwoRowsNamingOneFileOnlyTheUpperIsMarked) {
     FakeDisk disk;
     disk.File(kA).File(kB);
-    RowCheck check = CheckRows({kA, kB, L" " + kA}, disk.Probe());
+    RowCheck check = CheckRows({kA, kB, L" " + kA}, disk.Rows());
     EXPECT_FALSE(check.allValid);
     EXPECT_EQ(Marks(check), (std::vector<bool>{false, true, true}));
+    EXPECT_EQ(check.states[0], RowState::Duplicate);
 
     // Three equal rows: each is marked for the one below it, the lowest stays clear.
-    check = CheckRows({kB, kB, kB}, disk.Probe());
+    check = CheckRows({kB, kB, kB}, disk.Rows());
     EXPECT_EQ(Marks(check), (std::vector<bool>{false, false, true}));
 
-    // Byte for byte: paths that differ only in case are different rows.
-    std::wstring upper = L"C:\\SHOWS\\A.PPT";
-    disk.File(upper);
-    check = CheckRows({kA, upper, L"", kB}, disk.Probe());
-    EXPECT_TRUE(check.allValid);
-    EXPECT_EQ(Marks(check), (std::vector<bool>(4, true)));
+    // Another case, a `..` form or a short name of the same file: the same file.
+    disk.Alias(L"c:\\SHOWS\\A.PPT", kA)
+        .Alias(L"C:\\Shows\\old\\..\\a.ppt", kA)
+        .Alias(L"C:\\SHOWS~1\\a.ppt", kA);
+    for (const wchar_t* other :
+         {L"c:\\SHOWS\\A.PPT", L"C:\\Shows\\old\\..\\a.ppt", L"C:\\SHOWS~1\\a.ppt"}) {
+        check = CheckRows({kA, L"", kB, other}, disk.Rows());
+        EXPECT_FALSE(check.allValid) << other;
+        EXPECT_EQ(Marks(check), (std::vector<bool>{false, true, true, true})) << other;
+    }
 }
 
 TEST(RowCheckRule, AMissingFileIsNotComparedWithTheRowsBelow) {
@@ -97,16 +147,63 @@ TEST(RowCheckRule, AMissingFileIsNotComparedWithTheRowsBelow) {
     disk.File(kB).File(kC);
     // Row 0 names no file: marked for that alone. Row 1 repeats row 2: marked. Rows with the
     // same missing path below row 0 are checked on their own.
-    RowCheck check = CheckRows({kA, kB, kB, kA, kC}, disk.Probe());
+    RowCheck check = CheckRows({kA, kB, kB, kA, kC}, disk.Rows());
     EXPECT_EQ(Marks(check), (std::vector<bool>{false, false, true, false, true}));
+    EXPECT_FALSE(check.allValid);
+    // Each distinct path is asked once.
+    EXPECT_EQ(disk.asked.size(), 3u);
+}
+
+TEST(RowCheckRule, AnAwaitedAnswerMarksNothingButKeepsOKAway) {
+    FakeDisk disk;
+    disk.File(kA).File(kB);
+    const RowProbe known = disk.Rows();
+    // Row 1's answer is awaited: neither it nor the row above that may repeat it is marked yet.
+    RowCheck check = CheckRows({kA, kA, kB}, [&](size_t row, const std::wstring& text) {
+        return row == 1 ? std::nullopt : std::optional<PathFacts>(known(text));
+    });
+    EXPECT_EQ(check.states,
+              (std::vector<RowState>{RowState::Valid, RowState::Pending, RowState::Valid}));
+    EXPECT_EQ(Marks(check), (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(check.allValid);
 }
 
-TEST(StoreRowsMapping, OneEntryPerRowNumberedFromOneWithTrimmedPaths) {
+TEST(RowCheckRule, OKAsksEveryDistinctPathOnceAndAllAtOnce) {
+    // Each answer waits until every question is out: asked one after another, they would not
+    // finish before the deadline.
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::wstring> asked;
+    bool allTogether = true;
+    const RowProbe probe = [&](const std::wstring& path) {
+        std::unique_lock<std::mutex> guard(lock);
+        asked.push_back(path);
+        changed.notify_all();
+        allTogether &=
+            changed.wait_for(guard, std::chrono::seconds(20), [&] { return asked.size() >= 3; });
+        return PathFacts{PathKind::File, path};
+    };
+    const auto facts = ProbeRowsTogether({kA, L" " + kB, L"", L"rel.ppt", kA + L"\t", kC}, probe);
+    EXPECT_TRUE(allTogether) << "the questions were not out together";
+    EXPECT_EQ(asked.size(), 3u);
+    ASSERT_EQ(facts.size(), 6u);
+    EXPECT_EQ(facts[1]->identity, kB);
+    EXPECT_FALSE(facts[2]);
+    EXPECT_FALSE(facts[3]);
+    EXPECT_EQ(facts[4]->identity, kA);
+
+    // A probe that fails found nothing.
+    const auto failed = ProbeRowsTogether({kA}, [](const std::wstring&) -> PathFacts { throw 1; });
+    EXPECT_EQ(failed[0]->kind, PathKind::Missing);
+}
+
+TEST(StoreRowsMapping, OneEntryPerRowNumberedFromOneAndEntriesBeyondKept) {
     TSession session;
     session.Elements = {{L"old 0", 7}, {L"old 1", 9}, {L"old 2", 1}, {L"beyond", 4}};
     StoreRows(session, {L"  " + kA + L"\t", L"   ", kB}, true, false);
-    ASSERT_EQ(session.Elements.size(), 3u);
+    // The fourth monitor is not attached now: its entry is kept as it was.
+    ASSERT_EQ(session.Elements.size(), 4u);
+    EXPECT_EQ(session.Elements[3], (TSessionElement{L"beyond", 4}));
     EXPECT_EQ(session.Elements[0].PresName, kA);
     EXPECT_EQ(session.Elements[1].PresName, L"");
     EXPECT_EQ(session.Elements[2].PresName, kB);

@@ -341,6 +341,29 @@ TEST_F(SettingsStore, ShorterSaveLeavesStaleEntryKeysThatLoadingIgnores) {
     EXPECT_EQ(session.Elements[1], (TSessionElement{L"y", 2}));
 }
 
+TEST_F(SettingsStore, EntriesBeyondTheWrittenOnesStayExactlyAsStored) {
+    // What the dialog does with one monitor attached and three stored: entry 0 is rewritten,
+    // entries 1 (an expandable string, which a rewrite would turn into a plain one) and 2 are
+    // not touched, and Count stays 3.
+    SaveSession(registry, SessionWith({{L"C:\\a.ppt", 1}, {L"b", 2}, {L"c", 3}}));
+    registry.SetText(Entry(1), L"PresName", L"%USERPROFILE%\\b.ppt",
+                     RegistryValueType::ExpandString);
+    const RegistryValue before = *registry.Value(Entry(1), L"PresName");
+    EXPECT_EQ(Load(), L"(no error)");
+    session.Elements[0].PresName = L"C:\\new.ppt";
+    const long writesBefore = registry.Writes();
+    SaveSession(registry, session, 1);
+    EXPECT_EQ(registry.Writes() - writesBefore, 5) << "three flags and one entry's two values";
+    EXPECT_EQ(DwordAt(registry, kProduct, L"Count"), 3u);
+    EXPECT_EQ(registry.Value(Entry(1), L"PresName")->type, before.type);
+    EXPECT_EQ(registry.Value(Entry(1), L"PresName")->data, before.data);
+    EXPECT_EQ(DwordAt(registry, Entry(2), L"MonitorNum"), 3u);
+    TSession loaded;
+    EXPECT_EQ(ErrorOf([&] { LoadSession(registry, loaded); }), L"(no error)");
+    ASSERT_EQ(loaded.Elements.size(), 3u);
+    EXPECT_EQ(loaded.Elements[0].PresName, L"C:\\new.ppt");
+}
+
 TEST_F(SettingsStore, SaveThatCannotCreateAKeyFailsNamingIt) {
     registry.RefuseCreate(kProduct);
     EXPECT_EQ(ErrorOf([&] {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,13 +87,27 @@ inline RECT RectIn(HWND control, HWND reference) {
     return rect;
 }
 
-// Runs the dialogs' message loop (with its idle processing) until nothing is left to do.
+// Work the dialog under test has out on other threads (its questions to the disk): Settle waits
+// for it too. Empty: none.
+inline std::function<bool()>& OutstandingWork() {
+    static std::function<bool()> busy;
+    return busy;
+}
+
+// Runs the dialogs' message loop (with its idle processing) until nothing is left to do: the
+// queue is empty and no answer the dialog waits for is still out (20 s at most).
 inline void Settle() {
-    for (int round = 0; round < 50; ++round) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int round = 0;; ++round) {
         int exitCode = 0;
         (void)win::ProcessMessages(exitCode);
-        if (HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0)
+        const bool busy = OutstandingWork() && OutstandingWork()();
+        if (!busy && (HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0 || round >= 50))
             return;
+        if (std::chrono::steady_clock::now() > deadline)
+            return;
+        if (busy)
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
 }
 
@@ -263,6 +278,115 @@ inline int PixelsNear(HWND control, COLORREF color) {
         }
     }
     return count;
+}
+
+// The font a control draws its text in.
+inline HFONT FontOf(HWND control) {
+    return reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+// Every text of a dialog whole and apart: each visible static text, check box and push button
+// holds its text as measured in its own font, and no two visible controls with the same parent
+// overlap (a group box only with what lies across its frame). Returns what is wrong, one line
+// per fault; empty when all is well.
+inline std::vector<std::string> LayoutFaults(HWND dialog) {
+    std::vector<std::string> faults;
+    auto name = [](HWND control) {
+        std::string text;
+        for (wchar_t c : TextOf(control).substr(0, 40))
+            text += c < 128 ? static_cast<char>(c) : '?';
+        return "'" + text + "'";
+    };
+    auto style = [](HWND control) {
+        return static_cast<DWORD>(::GetWindowLongPtrW(control, GWL_STYLE));
+    };
+    auto isGroup = [&](HWND c) {
+        return _wcsicmp(ClassOf(c).c_str(), L"Button") == 0 &&
+               (style(c) & BS_TYPEMASK) == BS_GROUPBOX;
+    };
+    std::vector<HWND> shown;
+    for (HWND control : Descendants(dialog)) {
+        if (!::IsWindowVisible(control))
+            continue;
+        shown.push_back(control);
+        const std::wstring cls = ClassOf(control);
+        const std::wstring text = TextOf(control);
+        RECT client{};
+        ::GetClientRect(control, &client);
+        const int width = client.right;
+        const int height = client.bottom;
+        const int line = win::LineHeight(control, FontOf(control));
+        if (_wcsicmp(cls.c_str(), L"Static") == 0 && !text.empty()) {
+            if (text.find(L'\n') != std::wstring::npos) {
+                // The notes: wrapped at word breaks, every line inside the label.
+                const int needed = win::MeasureWrappedHeight(control, FontOf(control), text, width);
+                if (needed > height)
+                    faults.push_back("label " + name(control) + " needs " + std::to_string(needed) +
+                                     " px of height, has " + std::to_string(height));
+            } else {
+                const SIZE one = win::MeasureText(control, FontOf(control), text);
+                if (one.cx > width || std::max<LONG>(one.cy, line) > height)
+                    faults.push_back("label " + name(control) + " needs " + std::to_string(one.cx) +
+                                     "x" + std::to_string(one.cy) + " px, has " +
+                                     std::to_string(width) + "x" + std::to_string(height));
+            }
+        } else if (_wcsicmp(cls.c_str(), L"Button") == 0 && !isGroup(control)) {
+            const SIZE caption = win::MeasureCaption(control, FontOf(control), text);
+            const DWORD type = style(control) & BS_TYPEMASK;
+            const bool check = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+            // A check box: its box and the gap, at this DPI; a button: its edges.
+            const UINT dpi = ::GetDpiForWindow(control);
+            const int room = check ? ::MulDiv(12, static_cast<int>(dpi), 96) + 1 +
+                                         ::MulDiv(4, static_cast<int>(dpi), 96)
+                                   : ::MulDiv(6, static_cast<int>(dpi), 96);
+            if (caption.cx + room > width)
+                faults.push_back("button " + name(control) + " needs " +
+                                 std::to_string(caption.cx + room) + " px, has " +
+                                 std::to_string(width));
+            if (caption.cy > height)
+                faults.push_back("button " + name(control) + " is lower than its text");
+        }
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            HWND a = shown[i];
+            HWND b = shown[j];
+            if (::GetParent(a) != ::GetParent(b))
+                continue;
+            RECT ra{}, rb{}, both{};
+            ::GetWindowRect(a, &ra);
+            ::GetWindowRect(b, &rb);
+            if (!::IntersectRect(&both, &ra, &rb))
+                continue;
+            // What lies inside a group box is framed by it, not in its way.
+            if (isGroup(a) || isGroup(b)) {
+                HWND group = isGroup(a) ? a : b;
+                HWND other = group == a ? b : a;
+                RECT g{}, o{};
+                ::GetWindowRect(group, &g);
+                ::GetWindowRect(other, &o);
+                const int caption = win::LineHeight(group, FontOf(group));
+                if (o.left > g.left && o.right < g.right && o.top >= g.top + caption &&
+                    o.bottom < g.bottom)
+                    continue;
+            }
+            faults.push_back(name(a) + " and " + name(b) + " overlap");
+        }
+    }
+    // Children stay inside their parent's client area (the scroll box scrolls them vertically).
+    for (HWND control : shown) {
+        HWND parent = ::GetParent(control);
+        RECT client{};
+        ::GetClientRect(parent, &client);
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        const bool scrolls = ClassOf(parent) == L"KestovaScrollBox";
+        if (r.left < 0 || r.right > client.right ||
+            (!scrolls && (r.top < 0 || r.bottom > client.bottom)))
+            faults.push_back(name(control) + " reaches beyond its parent");
+    }
+    return faults;
 }
 
 } // namespace kestova::test

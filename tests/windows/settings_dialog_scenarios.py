@@ -19,10 +19,16 @@ PRODUCT_KEY = r"HKEY_CURRENT_USER\Software\Kestova\Kestova Screen Saver"
 # Four heads side by side, of three sizes; the first is the primary.
 FOUR_HEADS = [winekit.Rect(0, 0, 1024, 768), winekit.Rect(1024, 0, 1280, 1024),
               winekit.Rect(2304, 0, 800, 600), winekit.Rect(3104, 0, 1024, 768)]
-# The dialog's design: client size and places (96 dpi) the scenarios click.
-CLIENT = (553, 425)
-MOUSE_BOX = (296, 344, 233, 17)
-OK_BUTTON = (392, 392, 73, 25)
+# The dialog's design (96 dpi): it grows with the font Wine gives, so the places clicked are
+# taken from the corners they keep to: the mouse box from the bottom left, OK from the bottom
+# right (left, top relative to that corner; width, height).
+DESIGN_CLIENT = (553, 425)
+MOUSE_BOX = (296, 344 - 425, 233, 17)
+OK_BUTTON = (392 - 553, 392 - 425, 73, 25)
+# Wine's dialog frame on each side but the caption's (the about box: 346 pixels of client area
+# in a 352-pixel frame); a pixel or two off still lands inside the controls clicked.
+FRAME = 3
+ABOUT_TITLE = "About Kestova Screen Saver"
 ABOUT_CLIENT = (346, 217)
 ABOUT_ICON = (32, 32)
 SCREENSHOT = winekit.ROOT / "docs" / "settings-dialog.png"
@@ -61,6 +67,12 @@ def client_origin(frame: winekit.Rect, client: tuple[int, int]) -> tuple[int, in
     return frame.left + border, frame.bottom - border - client[1]
 
 
+def client_corners(frame: winekit.Rect) -> tuple[tuple[int, int], tuple[int, int]]:
+    """Bottom-left and bottom-right corners of the client area, in X coordinates."""
+    return ((frame.left + FRAME, frame.bottom - FRAME),
+            (frame.right - FRAME, frame.bottom - FRAME))
+
+
 def click(w: winekit.WineSession, origin, place):
     x, y = origin[0] + place[0] + place[2] // 2, origin[1] + place[1] + place[3] // 2
     w.xdotool("mousemove", str(x), str(y))
@@ -93,6 +105,18 @@ def screenshot(w: winekit.WineSession, path: Path) -> winekit.Image:
     raw = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], stdout=subprocess.PIPE,
                          check=True, timeout=60).stdout
     return winekit.Image.from_ppm(raw)
+
+
+def capture(w: winekit.WineSession, window: str, name: str) -> Path:
+    """The window as it is on the screen, saved under build/screenshots."""
+    frame = geometry(w, window)
+    shot = winekit.BUILD / "screenshots" / name
+    full = shot.with_name("screen-" + name)
+    screenshot(w, full)
+    subprocess.run(["convert", str(full), "-crop",
+                    f"{frame.width}x{frame.height}+{frame.left}+{frame.top}", "+repage", "-strip",
+                    str(shot)], check=True, timeout=60)
+    return shot
 
 
 def icon_pixels(path: Path) -> dict[tuple[int, int], tuple[int, int, int]]:
@@ -131,12 +155,30 @@ class SettingsDialogScenarios(unittest.TestCase):
     def test_dialog_layout_at_120_dpi(self):
         with winekit.WineSession("settings-dialog-120dpi", monitors=FOUR_HEADS, dpi=120) as w:
             out = run_dialog_suites(
-                w, "ConfigureDialog.ControlsSit*:ConfigureDialog.FourthRow*:ConfigureDialog.Tab*:"
-                   "ConfigureDialog.BadRows*:AboutBox.Layout*", monitors=4, dpi=120)
-            self.assertIn("[       OK ] ConfigureDialog.ControlsSitAtTheDesignScaledToTheWindowsDpi",
-                          out)
-            self.assertIn("[       OK ] AboutBox.LayoutAtTheWindowsDpiCentredWithTheProductAnd"
-                          "Copyright", out)
+                w, "ConfigureDialog.ControlsSit*:ConfigureDialog.EveryText*:ConfigureDialog.FourthRow*:"
+                   "ConfigureDialog.Tab*:ConfigureDialog.BadRows*:AboutBox.Layout*", monitors=4,
+                dpi=120)
+            self.assertIn("[       OK ] ConfigureDialog.ControlsSitAtLeastAtTheDesignScaledToThe"
+                          "WindowsDpi", out)
+            self.assertIn("[       OK ] ConfigureDialog.EveryTextIsShownWholeAndApartAtThisDpiAnd"
+                          "Another", out)
+            self.assertIn("[       OK ] AboutBox.LayoutAtTheWindowsDpiCentredWithEveryTextWhole", out)
+            # Pictures of both dialogs as Corvane shows them at 120 dpi, for the test output.
+            proc = w.start_program([w.exe("Corvane.scr")])
+            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
+            self.assertIsNotNone(window, "no settings dialog")
+            time.sleep(0.5)
+            capture(w, window, "settings-dialog-120dpi.png")
+            w.xdotool("key", "alt+a")
+            about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
+            self.assertIsNotNone(about, "no about box")
+            time.sleep(0.5)
+            capture(w, about, "about-box-120dpi.png")
+            w.xdotool("key", "Escape")
+            self.assertTrue(w.wait_for(lambda: x_window(w, ABOUT_TITLE) is None, 10))
+            time.sleep(0.3)
+            w.xdotool("key", "Escape")
+            proc.wait(15)
 
     def test_corvane_configure_mode_saves_what_the_user_typed_and_clicked(self):
         with winekit.WineSession("settings-dialog-corvane", monitors=2) as w:
@@ -146,7 +188,8 @@ class SettingsDialogScenarios(unittest.TestCase):
             self.assertIsNotNone(window, "no settings dialog")
             time.sleep(0.5)  # the dialog takes the keyboard focus once shown
             frame = geometry(w, window)
-            origin = client_origin(frame, CLIENT)
+            bottom_left, bottom_right = client_corners(frame)
+            self.assertGreaterEqual(frame.width, DESIGN_CLIENT[0] + 2 * FRAME)
             # Centred on the primary monitor (the first head).
             primary = w.monitor_numbered(1)
             self.assertLessEqual(abs(frame.left + frame.width // 2 - primary.width // 2), 2)
@@ -156,9 +199,9 @@ class SettingsDialogScenarios(unittest.TestCase):
             w.xdotool("type", "--delay", "20", "  " + first + " ")
             w.xdotool("key", "Tab", "Tab")
             w.xdotool("type", "--delay", "20", second)
-            click(w, origin, MOUSE_BOX)
+            click(w, bottom_left, MOUSE_BOX)
             time.sleep(0.3)
-            click(w, origin, OK_BUTTON)
+            click(w, bottom_right, OK_BUTTON)
             proc.wait(15)
             self.assertEqual(proc.returncode, 0)
             self.assertEqual(reg_values(w, PRODUCT_KEY),
@@ -190,24 +233,19 @@ class SettingsDialogScenarios(unittest.TestCase):
             window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
             self.assertIsNotNone(window)
             time.sleep(0.5)
-            frame = geometry(w, window)
-            shot = winekit.BUILD / "screenshots" / "settings-dialog.png"
-            full = shot.with_name("settings-dialog-screen.png")
-            screenshot(w, full)
-            subprocess.run(["convert", str(full), "-crop",
-                            f"{frame.width}x{frame.height}+{frame.left}+{frame.top}", "+repage",
-                            "-strip", str(shot)], check=True, timeout=60)
+            shot = capture(w, window, "settings-dialog.png")
             if os.environ.get("KESTOVA_UPDATE_SCREENSHOTS"):
                 SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
                 shutil.copyfile(shot, SCREENSHOT)
 
             # Alt+A: the About button's mnemonic.
             w.xdotool("key", "alt+a")
-            about = w.wait_for(lambda: x_window(w, "AboutForm"), 10)
+            about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
             self.assertIsNotNone(about, "no about box")
             time.sleep(0.5)
-            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box.png")
+            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box-screen.png")
             box = geometry(w, about)
+            capture(w, about, "about-box.png")
             ox, oy = client_origin(box, ABOUT_CLIENT)
             icon = icon_pixels(winekit.ROOT / "screensaver" / "win" / "corvane.ico")
             same = sum(1 for (x, y), rgb in icon.items()
@@ -216,7 +254,7 @@ class SettingsDialogScenarios(unittest.TestCase):
             self.assertGreater(same / len(icon), 0.9, "the about box does not show the icon")
 
             w.xdotool("key", "Escape")
-            self.assertTrue(w.wait_for(lambda: x_window(w, "AboutForm") is None, 10))
+            self.assertTrue(w.wait_for(lambda: x_window(w, ABOUT_TITLE) is None, 10))
             # Back in the settings dialog, Esc is Cancel and ends the program.
             time.sleep(0.3)
             w.xdotool("key", "Escape")
