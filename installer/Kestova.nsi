@@ -162,11 +162,7 @@ Function un.onInit
         Call un.IsAdmin
         Pop $0
         ${If} $0 != 1
-            MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} was installed for every user of this computer. \
-                Removing it needs administrator rights: start the uninstaller with Run as \
-                administrator." /SD IDOK
-            SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
-            Quit
+            Call un.RunElevated
         ${EndIf}
     ${EndIf}
     StrCpy $RemoveSettings 0
@@ -178,6 +174,30 @@ Function un.onInit
         StrCpy $RemoveSettings 1
     ${EndIf}
     Call un.WaitForPowerPointToClose
+FunctionEnd
+
+; A machine-wide installation is removed with administrator rights: the uninstaller starts
+; itself again elevated (Windows asks for consent or an administrator's password) and this copy
+; ends. A silent run cannot ask: it ends with ERROR_ELEVATION_REQUIRED.
+Function un.RunElevated
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/ELEVATED" $R1
+    ${If} ${Errors}
+    ${AndIfNot} ${Silent}
+        ; The elevated copy must not take itself for a standard user again.
+        System::Call 'kernel32::SetEnvironmentVariable(t "KESTOVA_SETUP_STANDARD_USER", p 0)'
+        ClearErrors
+        ExecShell "runas" "$INSTDIR\Uninstall.exe" "$R0 /ELEVATED"
+        ${IfNot} ${Errors}
+            Quit
+        ${EndIf}
+    ${EndIf}
+    MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} was installed for every user of this computer. \
+        Removing it needs administrator rights: start the uninstaller with Run as \
+        administrator." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
 FunctionEnd
 
 Section "Uninstall"
