@@ -177,14 +177,13 @@ Function un.onInit
 FunctionEnd
 
 ; A machine-wide installation is removed with administrator rights: the uninstaller starts
-; itself again elevated (Windows asks for consent or an administrator's password) and this copy
-; ends. A silent run cannot ask: it ends with ERROR_ELEVATION_REQUIRED.
+; itself again elevated (Windows asks for consent or an administrator's password, also for /S)
+; and this copy ends. Refused, it ends with ERROR_ELEVATION_REQUIRED.
 Function un.RunElevated
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/ELEVATED" $R1
     ${If} ${Errors}
-    ${AndIfNot} ${Silent}
         ; The elevated copy must not take itself for a standard user again.
         System::Call 'kernel32::SetEnvironmentVariable(t "KESTOVA_SETUP_STANDARD_USER", p 0)'
         ClearErrors
