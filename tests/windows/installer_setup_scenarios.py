@@ -10,9 +10,11 @@ through a machine-wide regsvr32 of the installed library, made by the test.
 """
 
 import hashlib
+import shutil
 import time
 import unittest
 
+import build_msi
 import installer_kit as kit
 import standin
 import winekit
@@ -41,6 +43,11 @@ OFFICE_KEYS = [(HKLM, r"Software\Microsoft\Office"),
                (HKLM, r"Software\Wow6432Node\Microsoft\Office"),
                (HKCU, r"Software\Microsoft\Office")]
 SETTINGS = rf"{HKCU}\{kit.SETTINGS_KEY}"
+ACTIVE_SETUP = (r"Software\Microsoft\Active Setup\Installed Components"
+                r"\{BA98CCB5-50DD-4324-91CB-9C9143265E26}")
+# Windows Installer's own records of what it installed (it keeps its containers).
+INSTALLER_BOOKKEEPING = (rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
+                         rf"{HKLM}\Software\Classes\Installer")
 
 
 def digest(path) -> str:
@@ -396,6 +403,96 @@ class MachineWideSetup(SetupAssertions):
             kit.uninstall(w, HKLM, extra_env=kit.STANDARD_USER)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assert_nothing_left(before, snapshot(w))
+
+
+class FleetPackage(SetupAssertions):
+    """KestovaSetup.msi under Wine's msiexec: per machine and silent, over an older version,
+    and removed without a trace."""
+
+    def msiexec(self, w: winekit.WineSession, *args: str):
+        result = w.run(["msiexec", *args, "/qn"], timeout=180)
+        self.assertEqual(result.returncode, 0, f"msiexec {args}: {result.stderr[-2000:]}")
+
+    def product_entries(self, w: winekit.WineSession) -> dict[str, dict]:
+        root = rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+        tree = RegistryTree.export(w, root)
+        return {k: v for k, v in tree.under(root).items()
+                if "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
+
+    def test_msi_installs_for_every_user_over_an_older_version_and_removes_everything(self):
+        with winekit.WineSession("installer-msi") as w:
+            standin.install_standin(w)
+            packages = kit.unix_path(w, r"C:\packages")
+            packages.mkdir()
+            build_msi.build("0.9.0", winekit.WINDOWS_BIN, BUILT["x86/Paxendo.dll"].parent,
+                            packages / "KestovaSetup-0.9.0.msi")
+            shutil.copy2(winekit.WINDOWS_BIN / "KestovaSetup.msi", packages)
+            install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
+            program_files = kit.unix_path(w, kit.windows_env(w, "ProgramFiles"))
+            files_before = kit.files_under(program_files)
+            before = snapshot(w)
+
+            self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi")
+            self.assertEqual([e["DisplayVersion"] for e in self.product_entries(w).values()],
+                             ["0.9.0"])
+            # The current version replaces it, and makes Kestova every user's screen saver.
+            self.msiexec(w, "/i", r"C:\packages\KestovaSetup.msi", "SETSCREENSAVER=1")
+            entries = self.product_entries(w)
+            self.assertEqual([e["DisplayVersion"] for e in entries.values()],
+                             [kit.build_version()])
+            product_code = list(entries)[0]
+            self.assertEqual(kit.files_under(kit.unix_path(w, install_dir)),
+                             [f for f in FILES if f != "Uninstall.exe"])
+            for name, built in BUILT.items():
+                with self.subTest(file=name):
+                    self.assertEqual(digest(kit.unix_path(w, install_dir) / name), digest(built))
+
+            # The add-in's records as its own registration writes them, in both views, and the
+            # machine's add-in key for either bitness of Office; nothing in the user's hive.
+            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            self.assert_classes(hklm, HKLM, install_dir)
+            self.assert_interfaces(hklm, HKLM, hklm, HKLM)
+            library = rf"{HKLM}\{CLASSES}\TypeLib\{LIBID}\1.0\0"
+            self.assertEqual((hklm.value(library + r"\win64"), hklm.value(library + r"\win32")),
+                             (install_dir + r"\Paxendo.dll", install_dir + r"\x86\Paxendo.dll"))
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            self.assertEqual([k for t in TRACES for k in hkcu.mentions(t)], [])
+
+            # A user who never ran any setup: PowerPoint loads the add-in from the machine's key.
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            self.assertTrue(journal.wait_for(
+                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+                in j.addin_events(), 20), journal.text())
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # That user's first logon runs the package's Active Setup command once.
+            stub = hklm.value(rf"{HKLM}\{ACTIVE_SETUP}", "StubPath")
+            self.assertIsNotNone(stub, "no Active Setup command")
+            # (Through a batch file: Wine's argument quoting would spoil the command line. In a
+            # batch file a for-loop's variable is written with %%.)
+            kit.unix_path(w, r"C:\packages\logon.bat").write_text(
+                "@" + stub.replace("%", "%%") + "\r\n")
+            w.run(["cmd", "/c", r"C:\packages\logon.bat"], check=True)
+            self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
+            # (An uninstall cannot reach every user's choice; Windows then shows none.)
+            set_screen_saver(w, None)
+
+            self.msiexec(w, "/x", product_code)
+            self.assertEqual(self.product_entries(w), {})
+            self.assertEqual(kit.files_under(program_files), files_before)
+            after = snapshot(w)
+            self.assert_nothing_left(before, after, kept=INSTALLER_BOOKKEEPING)
+            # Windows Installer keeps its emptied containers; no record of this product.
+            for name in WATCHED:
+                was = {k.lower() for k in before[name].keys()}
+                for key in after[name].keys():
+                    if key.lower() not in was and key.lower().startswith(
+                            tuple(k.lower() + "\\" for k in INSTALLER_BOOKKEEPING)):
+                        self.assertEqual(after[name].values(key), {}, key)
+                        self.assertNotRegex(key.rpartition("\\")[2], r"^[0-9A-Fa-f]{32}$", key)
 
 
 if __name__ == "__main__":
