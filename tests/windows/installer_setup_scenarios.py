@@ -15,6 +15,7 @@ import time
 import unittest
 
 import build_msi
+import e2e_kit
 import installer_kit as kit
 import standin
 import winekit
@@ -421,6 +422,8 @@ class FleetPackage(SetupAssertions):
 
     def test_msi_installs_for_every_user_over_an_older_version_and_removes_everything(self):
         with winekit.WineSession("installer-msi") as w:
+            # PowerPoint of either bitness.
+            e2e_kit.install_standin32(w)
             standin.install_standin(w)
             packages = kit.unix_path(w, r"C:\packages")
             packages.mkdir()
@@ -466,6 +469,16 @@ class FleetPackage(SetupAssertions):
             self.assertTrue(journal.wait_for(
                 lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
                 in j.addin_events(), 20), journal.text())
+            self.assertEqual(standin.quit_standin(w), 0)
+            # So does 32-bit PowerPoint, from the 32-bit view's records and key.
+            mark = len(journal.addin_events())
+            w.start_program([str(e2e_kit.STANDIN32_EXE)])
+            self.assertTrue(journal.wait_for(
+                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+                in j.addin_events()[mark:], 20), journal.text())
+            hosts = e2e_kit.processes_mapping(w, install_dir + r"\x86\Paxendo.dll")
+            self.assertEqual(len(hosts), 1, "processes holding x86\\Paxendo.dll")
+            self.assertTrue(e2e_kit.is_32_bit_process(hosts[0]))
             self.assertEqual(standin.quit_standin(w), 0)
 
             # That user's first logon runs the package's Active Setup command once.
