@@ -6,11 +6,15 @@
 ;
 ; Command line of the setup program:
 ;   /S                  silent
-;   /ALLUSERS           for every user of the computer (needs administrator rights)
-;   /CURRENTUSER        for the current user only (the default)
+;   /ALLUSERS           for every user of the computer (needs administrator rights; silent
+;                       without them: exit code 740)
+;   /CURRENTUSER        for the current user only (the default; also a standard user's default
+;                       beside an installation for every user, which only an administrator
+;                       can upgrade)
 ;   /SETSCREENSAVER=1|0 make Kestova the current user's screen saver (silent default 0, else 1)
 ;   /D=<folder>         installation folder (last, unquoted)
-; Command line of Uninstall.exe:
+; Command line of Uninstall.exe (for an installation for every user it starts itself again with
+; administrator rights, adding /ELEVATED; refused: exit code 740):
 ;   /S                  silent
 ;   /REMOVESETTINGS=1   also remove the user's settings (kept by default)
 
