@@ -6,11 +6,15 @@
 ;
 ; Command line of the setup program:
 ;   /S                  silent
-;   /ALLUSERS           for every user of the computer (needs administrator rights)
-;   /CURRENTUSER        for the current user only (the default)
+;   /ALLUSERS           for every user of the computer (needs administrator rights; silent
+;                       without them: exit code 740)
+;   /CURRENTUSER        for the current user only (the default; also a standard user's default
+;                       beside an installation for every user, which only an administrator
+;                       can upgrade)
 ;   /SETSCREENSAVER=1|0 make Kestova the current user's screen saver (silent default 0, else 1)
 ;   /D=<folder>         installation folder (last, unquoted)
-; Command line of Uninstall.exe:
+; Command line of Uninstall.exe (for an installation for every user it starts itself again with
+; administrator rights, adding /ELEVATED; refused: exit code 740):
 ;   /S                  silent
 ;   /REMOVESETTINGS=1   also remove the user's settings (kept by default)
 
@@ -162,11 +166,7 @@ Function un.onInit
         Call un.IsAdmin
         Pop $0
         ${If} $0 != 1
-            MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} was installed for every user of this computer. \
-                Removing it needs administrator rights: start the uninstaller with Run as \
-                administrator." /SD IDOK
-            SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
-            Quit
+            Call un.RunElevated
         ${EndIf}
     ${EndIf}
     StrCpy $RemoveSettings 0
@@ -178,6 +178,29 @@ Function un.onInit
         StrCpy $RemoveSettings 1
     ${EndIf}
     Call un.WaitForPowerPointToClose
+FunctionEnd
+
+; A machine-wide installation is removed with administrator rights: the uninstaller starts
+; itself again elevated (Windows asks for consent or an administrator's password, also for /S)
+; and this copy ends. Refused, it ends with ERROR_ELEVATION_REQUIRED.
+Function un.RunElevated
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/ELEVATED" $R1
+    ${If} ${Errors}
+        ; The elevated copy must not take itself for a standard user again.
+        System::Call 'kernel32::SetEnvironmentVariable(t "KESTOVA_SETUP_STANDARD_USER", p 0)'
+        ClearErrors
+        ExecShell "runas" "$INSTDIR\Uninstall.exe" "$R0 /ELEVATED"
+        ${IfNot} ${Errors}
+            Quit
+        ${EndIf}
+    ${EndIf}
+    MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} was installed for every user of this computer. \
+        Removing it needs administrator rights: start the uninstaller with Run as \
+        administrator." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
 FunctionEnd
 
 Section "Uninstall"

@@ -55,7 +55,80 @@
     DeleteRegKey /ifnosubkeys /ifnovalues ${ROOT} "${KEY}"
 !macroend
 
+; Office's own keys above the add-in's: OUT gets the outermost of ...\Office, ...\PowerPoint and
+; ...\PowerPoint\Addins that is missing now ("" when all exist), i.e. the first one that writing
+; the add-in key creates. Only those the setup created are ever removed again.
+!macro OfficeKeyToCreate ROOT OFFICE OUT
+    StrCpy ${OUT} ""
+    ClearErrors
+    EnumRegKey $9 ${ROOT} "${OFFICE}\PowerPoint\Addins" 0
+    ${If} ${Errors}
+        StrCpy ${OUT} "${OFFICE}\PowerPoint\Addins"
+        ClearErrors
+        EnumRegKey $9 ${ROOT} "${OFFICE}\PowerPoint" 0
+        ${If} ${Errors}
+            StrCpy ${OUT} "${OFFICE}\PowerPoint"
+            ClearErrors
+            EnumRegKey $9 ${ROOT} "${OFFICE}" 0
+            ${If} ${Errors}
+                StrCpy ${OUT} "${OFFICE}"
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    ClearErrors
+!macroend
+
+; Removes, when empty, the keys from ...\Addins up to CREATED (as OfficeKeyToCreate found it).
+!macro DeleteCreatedOfficeKeys ROOT OFFICE CREATED
+    ${If} ${CREATED} != ""
+        !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}\PowerPoint\Addins"
+        ${If} ${CREATED} == "${OFFICE}\PowerPoint"
+        ${OrIf} ${CREATED} == "${OFFICE}"
+            !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}\PowerPoint"
+        ${EndIf}
+        ${If} ${CREATED} == "${OFFICE}"
+            !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}"
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+!define OFFICE "Software\Microsoft\Office"
+!define OFFICE32 "Software\Wow6432Node\Microsoft\Office"
+; Values of the uninstall entry: which of Office's keys the first install created.
+!define CREATED_VALUE "OfficeKeyCreated"
+!define CREATED_VALUE32 "OfficeKeyCreated32"
+; Keeps Office's keys of the current user from the library's unregistration, which removes them
+; when they are empty.
+!define KEEP_VALUE "Kestova.Uninstalling"
+
+; Remembered once, by the first install: an upgrade finds the keys that install made.
+!macro RememberOfficeKeyToCreate ROOT OFFICE VALUE
+    ClearErrors
+    ReadRegStr $R0 SHCTX "${UNINSTALL_KEY}" "${VALUE}"
+    ${If} ${Errors}
+        !insertmacro OfficeKeyToCreate ${ROOT} "${OFFICE}" $R0
+        WriteRegStr SHCTX "${UNINSTALL_KEY}" "${VALUE}" $R0
+    ${EndIf}
+    ClearErrors
+!macroend
+
 Function RegisterAddin
+    ${If} $AllUsers == 1
+        !insertmacro RememberOfficeKeyToCreate HKLM "${OFFICE}" "${CREATED_VALUE}"
+        !insertmacro RememberOfficeKeyToCreate HKLM "${OFFICE32}" "${CREATED_VALUE32}"
+        ; The library also writes the installing user's add-in key; the machine's serves every
+        ; user, so that one goes again unless it was there before.
+        !insertmacro OfficeKeyToCreate HKCU "${OFFICE}" $R1
+        StrCpy $R2 0
+        ClearErrors
+        EnumRegValue $9 HKCU "${OFFICE_ADDINS}\${PAXENDO_ADDIN_PROGID}" 0
+        ${IfNot} ${Errors}
+            StrCpy $R2 1
+        ${EndIf}
+    ${Else}
+        !insertmacro RememberOfficeKeyToCreate HKCU "${OFFICE}" "${CREATED_VALUE}"
+    ${EndIf}
+
     StrCpy $0 "not started"
     ${If} $AllUsers == 1
         ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\Paxendo.dll"' $0
@@ -76,21 +149,22 @@ Function RegisterAddin
     WriteRegStr SHCTX "${CLASSES}\TypeLib\${PAXENDO_LIBID}\1.0\0\win32" "" \
         "$INSTDIR\x86\Paxendo.dll"
 
-    ; The library writes the add-in key for the installing user only; PowerPoint also loads the
-    ; machine's add-ins, for every user, from the key of its own bitness.
+    ; PowerPoint loads the machine's add-ins for every user, from the key of its own bitness.
     ${If} $AllUsers == 1
         !insertmacro WriteOfficeAddinKey HKLM "${OFFICE_ADDINS}"
         !insertmacro WriteOfficeAddinKey HKLM "${OFFICE_ADDINS32}"
+        ${If} $R2 != 1
+            DeleteRegKey HKCU "${OFFICE_ADDINS}\${PAXENDO_ADDIN_PROGID}"
+            !insertmacro DeleteCreatedOfficeKeys HKCU "${OFFICE}" $R1
+        ${EndIf}
     ${EndIf}
 FunctionEnd
 
-!macro DeleteOfficeKeysIfEmpty ROOT OFFICE
-    !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}\PowerPoint\Addins"
-    !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}\PowerPoint"
-    !insertmacro DeleteIfEmpty ${ROOT} "${OFFICE}"
-!macroend
-
 Function un.UnregisterAddin
+    ; What the first install created of Office's keys (read before the entry goes).
+    ReadRegStr $R1 SHCTX "${UNINSTALL_KEY}" "${CREATED_VALUE}"
+    ReadRegStr $R2 SHCTX "${UNINSTALL_KEY}" "${CREATED_VALUE32}"
+
     ; The 32-bit records first: while they are there, the library's own removal of the shared
     ; type library key leaves that key in place.
     DeleteRegKey SHCTX "${CLASSES32}\CLSID\${PAXENDO_ADDIN_CLSID}"
@@ -100,12 +174,25 @@ Function un.UnregisterAddin
     DeleteRegKey SHCTX "${CLASSES}\TypeLib\${PAXENDO_LIBID}\1.0\0\win32"
     !insertmacro DeleteIfEmpty SHCTX "${CLASSES}\TypeLib\${PAXENDO_LIBID}\1.0\0"
 
+    ; The library removes the current user's add-in key and, when empty, Office's keys above
+    ; it: a value keeps those (whoever made them) until the setup's own record decides.
+    StrCpy $R3 0
+    ClearErrors
+    EnumRegKey $9 HKCU "${OFFICE_ADDINS}" 0
+    ${IfNot} ${Errors}
+        WriteRegStr HKCU "${OFFICE_ADDINS}" "${KEEP_VALUE}" ""
+        StrCpy $R3 1
+    ${EndIf}
+    ClearErrors
     ${If} $AllUsers == 1
         ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Paxendo.dll"' $0
         DeleteRegKey HKLM "${OFFICE_ADDINS}\${PAXENDO_ADDIN_PROGID}"
         DeleteRegKey HKLM "${OFFICE_ADDINS32}\${PAXENDO_ADDIN_PROGID}"
     ${Else}
         ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:user "$INSTDIR\Paxendo.dll"' $0
+    ${EndIf}
+    ${If} $R3 == 1
+        DeleteRegValue HKCU "${OFFICE_ADDINS}" "${KEEP_VALUE}"
     ${EndIf}
 
     ; Whatever the library could not remove (it may be missing or damaged): every key below is
@@ -117,11 +204,19 @@ Function un.UnregisterAddin
     DeleteRegKey SHCTX "${CLASSES}\Interface\${PAXENDO_ADDIN_IID}"
     DeleteRegKey SHCTX "${CLASSES}\Interface\${PAXENDO_HOST_IID}"
     DeleteRegKey SHCTX "${CLASSES}\TypeLib\${PAXENDO_LIBID}"
-    DeleteRegKey HKCU "${OFFICE_ADDINS}\${PAXENDO_ADDIN_PROGID}"
 
-    ; Containers that registering created in a fresh user profile, only if nothing else is in
-    ; them. The machine's containers are the system's: they stay.
-    ${If} $AllUsers != 1
+    ${If} $AllUsers == 1
+        ; A per-user installation of this user beside the machine's keeps its add-in key.
+        ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+        ${If} $0 != ""
+            !insertmacro WriteOfficeAddinKey HKCU "${OFFICE_ADDINS}"
+        ${EndIf}
+        !insertmacro DeleteCreatedOfficeKeys HKLM "${OFFICE}" $R1
+        !insertmacro DeleteCreatedOfficeKeys HKLM "${OFFICE32}" $R2
+    ${Else}
+        DeleteRegKey HKCU "${OFFICE_ADDINS}\${PAXENDO_ADDIN_PROGID}"
+        ; Containers that registering created in a fresh user profile, only if nothing else is
+        ; in them. The machine's containers are the system's: they stay.
         !insertmacro DeleteIfEmpty HKCU "${CLASSES32}\CLSID"
         !insertmacro DeleteIfEmpty HKCU "${CLASSES32}\Interface"
         !insertmacro DeleteIfEmpty HKCU "${CLASSES32}"
@@ -129,11 +224,7 @@ Function un.UnregisterAddin
         !insertmacro DeleteIfEmpty HKCU "${CLASSES}\Interface"
         !insertmacro DeleteIfEmpty HKCU "${CLASSES}\TypeLib"
         !insertmacro DeleteIfEmpty HKCU "${CLASSES}"
-    ${EndIf}
-    !insertmacro DeleteOfficeKeysIfEmpty HKCU "Software\Microsoft\Office"
-    ${If} $AllUsers == 1
-        !insertmacro DeleteOfficeKeysIfEmpty HKLM "Software\Microsoft\Office"
-        !insertmacro DeleteOfficeKeysIfEmpty HKLM "Software\Wow6432Node\Microsoft\Office"
+        !insertmacro DeleteCreatedOfficeKeys HKCU "${OFFICE}" $R1
     ${EndIf}
 FunctionEnd
 

@@ -4,6 +4,8 @@
 
 !macro DefineIsAdmin UN
 ; Pushes 1 when this process has administrator rights (an elevated token), else 0.
+; KESTOVA_SETUP_STANDARD_USER=1 in the environment makes an administrator's run behave as a
+; standard user's (it can only take rights away): how the setup's tests see that side.
 Function ${UN}IsAdmin
     Push $0
     UserInfo::GetAccountType
@@ -13,6 +15,12 @@ Function ${UN}IsAdmin
     ${Else}
         StrCpy $0 0
     ${EndIf}
+    Push $1
+    ReadEnvStr $1 KESTOVA_SETUP_STANDARD_USER
+    ${If} $1 == 1
+        StrCpy $0 0
+    ${EndIf}
+    Pop $1
     Exch $0
 FunctionEnd
 !macroend
@@ -20,14 +28,16 @@ FunctionEnd
 !insertmacro DefineIsAdmin "un."
 
 ; The scope from the command line, else that of an earlier installation (an upgrade stays where
-; it was), else per user; and whether to change the screen saver.
+; it was; a standard user, who cannot upgrade the machine's, gets one of their own), else per
+; user; and whether to change the screen saver.
 Function ChooseScope
     StrCpy $AllUsers 0
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 != ""
     ${AndIf} $1 == ""
-        StrCpy $AllUsers 1
+        Call IsAdmin
+        Pop $AllUsers
     ${EndIf}
     ${GetParameters} $R0
     ClearErrors

@@ -137,6 +137,49 @@ def install(w: winekit.WineSession, host: bool = True, addin: bool = True, **kno
     install_product(w, register=addin)
 
 
+def install_with_setup(w: winekit.WineSession):
+    """The product as the setup installs it for every user (KestovaSetup.exe /S /ALLUSERS into
+    INSTALL_DIR): 64-bit classes by the add-in's registration, the 32-bit view's by the setup,
+    the machine's add-in keys for 64-bit and 32-bit Office."""
+    result = w.run([w.exe("KestovaSetup.exe"), "/S", "/ALLUSERS"], timeout=120)
+    if result.returncode != 0:
+        raise AssertionError(f"the setup ended with {result.returncode}")
+
+
+# 32-bit Office: a 32-bit host process, which loads the 32-bit add-in.
+STANDIN32_EXE = winekit.BUILD / "windows32" / "bin" / "PptStandin.exe"
+
+
+def install_standin32(w: winekit.WineSession, **knobs):
+    standin.install_standin(w, exe=str(STANDIN32_EXE), **knobs)
+
+
+def processes_mapping(w: winekit.WineSession, windows_path: str) -> list[int]:
+    """Linux pids of the Wine processes that have this file of the prefix loaded (a Wine process
+    maps its DLLs from their files, so /proc/<pid>/maps names them)."""
+    target = str(standin.unix_path(w, windows_path))
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            maps = (entry / "maps").read_text(errors="replace")
+        except OSError:
+            continue
+        if any(line.endswith(" " + target) for line in maps.splitlines()):
+            found.append(int(entry.name))
+    return found
+
+
+def is_32_bit_process(pid: int) -> bool:
+    """A 32-bit Wine process runs Wine's i386 side (its ntdll and the rest from i386-*)."""
+    try:
+        maps = Path(f"/proc/{pid}/maps").read_text(errors="replace")
+    except OSError:
+        return False
+    return "/i386-unix/ntdll.so" in maps and "/x86_64-unix/ntdll.so" not in maps
+
+
 # ---------------------------------------------------------------------------------------------
 # Running
 

@@ -133,12 +133,19 @@ def user_install_dir(w: winekit.WineSession) -> str:
     return windows_env(w, "LOCALAPPDATA") + "\\Programs\\" + PRODUCT
 
 
-def run_setup(w: winekit.WineSession, *args: str, timeout: float = 120):
+# In the environment of the setup or the uninstaller: behave as for a standard user (Wine gives
+# every user administrator rights).
+STANDARD_USER = {"KESTOVA_SETUP_STANDARD_USER": "1"}
+
+
+def run_setup(w: winekit.WineSession, *args: str, timeout: float = 120,
+              extra_env: dict | None = None):
     """Runs the setup silently to its end (its exit code in .returncode)."""
-    return w.run([w.exe(SETUP_EXE), "/S", *args], timeout=timeout)
+    return w.run([w.exe(SETUP_EXE), "/S", *args], timeout=timeout, extra_env=extra_env)
 
 
-def uninstall(w: winekit.WineSession, root: str, *args: str, timeout: float = 60):
+def uninstall(w: winekit.WineSession, root: str, *args: str, timeout: float = 60,
+              extra_env: dict | None = None):
     """Runs the QuietUninstallString of the entry under root, as Apps & Features does, plus args;
     waits until the entry is gone (the uninstaller's last step). Returns the entry it used."""
     entry = RegistryTree.export(w, rf"{root}\{UNINSTALL_KEY}").values(rf"{root}\{UNINSTALL_KEY}")
@@ -149,7 +156,7 @@ def uninstall(w: winekit.WineSession, root: str, *args: str, timeout: float = 60
     if not m:
         raise AssertionError(f"QuietUninstallString not a quoted program: {command!r}")
     # The uninstaller copies itself away and starts the copy: its own exit says nothing.
-    w.run([m[1], *m[2].split(), *args], timeout=timeout)
+    w.run([m[1], *m[2].split(), *args], timeout=timeout, extra_env=extra_env)
     gone = w.wait_for(lambda: not key_exists(w, rf"{root}\{UNINSTALL_KEY}"), timeout, 0.5)
     if not gone:
         raise AssertionError("the uninstaller did not finish")

@@ -79,14 +79,15 @@ def unix_path(w: winekit.WineSession, windows_path: str) -> Path:
 # ---------------------------------------------------------------------------------------------
 # The host
 
-def install_standin(w: winekit.WineSession, **knobs):
-    """Registers PptStandin.exe as PowerPoint.Application (machine-wide) and writes its knobs.
+def install_standin(w: winekit.WineSession, exe: str | None = None, **knobs):
+    """Registers PptStandin.exe (or the build given as exe, such as the 32-bit one) as
+    PowerPoint.Application (machine-wide) and writes its knobs.
 
     Knobs (HKCU\\Software\\KestovaTest\\Standin): Journal, Version, NoCOMAddIns, FailMember,
     FailDescription, FailCode, UnknownMember, RefuseOpen, ExitOnMember, SlowMember, SlowMs.
     The journal file is emptied.
     """
-    w.run([w.exe(STANDIN_EXE), "/RegServer"], check=True)
+    w.run([exe or w.exe(STANDIN_EXE), "/RegServer"], check=True)
     set_knobs(w, "Standin", **knobs)
     path = unix_path(w, journal_path(w))
     path.parent.mkdir(parents=True, exist_ok=True)

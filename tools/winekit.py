@@ -24,6 +24,7 @@ SCENARIOS = WINE_DIR / "scenarios"
 WINDOWS_BIN = BUILD / "windows" / "bin"
 TOOLS_BUILD = BUILD / "tools"
 WINE = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"  # the 32-bit loader (package wine32)
 WINESERVER = "/usr/lib/wine/wineserver"
 BACKGROUND = (0x33, 0x66, 0x99)  # painted root window: "black covers the monitor" must mean something
 
@@ -142,7 +143,10 @@ def winpath(unix_path) -> str:
 def ensure_template() -> Path:
     """A pristine, booted prefix with the settings every scenario needs; made once (~15 s)."""
     stamp = TEMPLATE / ".kestova-ready"
-    if stamp.exists():
+    # With wine32 installed the prefix gets a 32-bit side (syswow64): a template made before
+    # then is made again.
+    ready = "ok wow64\n" if Path(WINE32).exists() else "ok\n"
+    if stamp.exists() and stamp.read_text() == ready:
         return TEMPLATE
     shutil.rmtree(TEMPLATE, ignore_errors=True)
     TEMPLATE.parent.mkdir(parents=True, exist_ok=True)
@@ -161,7 +165,7 @@ def ensure_template() -> Path:
         xvfb.stop()
     if not (TEMPLATE / "system.reg").exists():
         raise RuntimeError("wineboot failed to create the template prefix")
-    stamp.write_text("ok\n")
+    stamp.write_text(ready)
     return TEMPLATE
 
 

@@ -64,12 +64,23 @@ void AddinLoader::Disable(ComAddIn& entry) noexcept {
 
 void AddinLoader::LoadAtStartup() {
     auto& entries = host_.AddInEntries();
-    for (const std::wstring& progId : RegistrySubkeys(HKEY_CURRENT_USER, kOfficeAddinsKey)) {
-        std::wstring key = AddinKey(progId);
-        std::wstring description =
-            RegistryString(HKEY_CURRENT_USER, key, L"FriendlyName").value_or(progId);
-        DWORD behavior = RegistryDword(HKEY_CURRENT_USER, key, L"LoadBehavior").value_or(0);
-        entries.push_back(MakeHeld<ComAddIn>(host_, progId, description, behavior));
+    // The user's add-ins, then the machine's (every user's; a 32-bit host reads the 32-bit
+    // view) that the user's list does not name already.
+    std::vector<std::wstring> listed;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (const std::wstring& progId : RegistrySubkeys(root, kOfficeAddinsKey)) {
+            bool known = false;
+            for (const std::wstring& seen : listed)
+                known = known || ::CompareStringOrdinal(seen.c_str(), -1, progId.c_str(), -1,
+                                                        TRUE) == CSTR_EQUAL;
+            if (known)
+                continue;
+            listed.push_back(progId);
+            std::wstring key = AddinKey(progId);
+            std::wstring description = RegistryString(root, key, L"FriendlyName").value_or(progId);
+            DWORD behavior = RegistryDword(root, key, L"LoadBehavior").value_or(0);
+            entries.push_back(MakeHeld<ComAddIn>(host_, progId, description, behavior));
+        }
     }
     // Copies of the holds: a handler may switch another add-in on or off meanwhile.
     std::vector<Held<ComAddIn>> toLoad;

@@ -561,5 +561,48 @@ class SystemScenarios(unittest.TestCase):
             self.assertIn("The host did not answer in time", block.text)
 
 
+class Office32Scenarios(unittest.TestCase):
+    """32-bit Office: the setup installs for every user, the 32-bit host (started by the 64-bit
+    Corvane.scr through COM) loads the 32-bit add-in from the setup's 32-bit registration and
+    the machine's 32-bit add-in key."""
+
+    assertShowOver = SystemScenarios.assertShowOver
+    assertEndedEverything = SystemScenarios.assertEndedEverything
+    assertNoQuit = SystemScenarios.assertNoQuit
+
+    def test_two_monitors_32_bit_host_and_add_in_then_key_end(self):
+        with winekit.WineSession("e2e-office32", monitors=2) as w:
+            k.install_standin32(w)
+            k.install_with_setup(w)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            meadow = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
+            journal = standin.Journal(w)
+            k.write_settings(w, [(harbour, 1), (meadow, 2)], keyboard=False, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["embedding"],
+                             "Corvane starts the 32-bit host through COM")
+            self.assertEqual(journal.addin_events(k.ADDIN_PROGID)[:3],
+                             [(k.ADDIN_PROGID, "create", "0x00000000"),
+                              (k.ADDIN_PROGID, "OnConnection", "0x00000000"),
+                              (k.ADDIN_PROGID, "OnStartupComplete", "0x00000000")])
+
+            # The host is a 32-bit process and holds the 32-bit builds, the 64-bit ones nowhere.
+            hosts = k.processes_mapping(w, k.INSTALL_DIR + r"\x86\Paxendo.dll")
+            self.assertEqual(len(hosts), 1, "processes holding x86\\Paxendo.dll")
+            self.assertTrue(k.is_32_bit_process(hosts[0]), "the host is not a 32-bit process")
+            self.assertEqual(k.processes_mapping(w, k.INSTALL_DIR + r"\x86\Tovrin.dll"), hosts)
+            self.assertEqual(k.processes_mapping(w, k.INSTALL_DIR + r"\Paxendo.dll"), [])
+
+            time.sleep(0.5)
+            shot = k.screenshot(w)
+            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            self.assertShowOver(w, run, shot, "Meadow.pptx", 2, OLIVE)
+            self.assertEqual(k.message_labels(w), {})
+            k.probe(w, "key", VK_F24)
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
+
+
 if __name__ == "__main__":
     unittest.main()

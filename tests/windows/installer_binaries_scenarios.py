@@ -1,8 +1,10 @@
-"""The files the setup ships, checked without running them (there is no 32-bit Wine here): the
-32-bit add-in and window library are 32-bit self-contained DLLs with the same exports and an
-embedded 32-bit type library, and the setup is a 64-bit program carrying the project's version.
+"""The files the setup ships, checked without running them (the end-to-end scenarios run them):
+the 32-bit add-in and window library are 32-bit self-contained DLLs with the same exports and an
+embedded 32-bit type library, the setup is a 64-bit program and the Windows Installer package a
+64-bit per-machine one, both carrying the project's version.
 """
 
+import subprocess
 import unittest
 
 import installer_kit as kit
@@ -65,6 +67,28 @@ class SetupProgram(unittest.TestCase):
         self.assertEqual(strings["FileVersion"], version)
         numbers = [int(n) for n in version.split(".")] + [0, 0, 0]
         self.assertEqual(setup.fixed_file_version(), tuple(numbers[:4]))
+
+    def test_package_is_64_bit_per_machine_and_carries_the_project_version(self):
+        package = str(BIN64 / "KestovaSetup.msi")
+
+        def table(name: str) -> dict[str, list[str]]:
+            rows = subprocess.run(["msiinfo", "export", package, name], capture_output=True,
+                                  text=True, check=True).stdout.splitlines()[3:]
+            return {r.split("\t")[0]: r.split("\t")[1:] for r in rows}
+
+        summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True,
+                                 text=True, check=True).stdout
+        self.assertIn("Template: x64;1033", summary)
+        properties = {k: v[0] for k, v in table("Property").items()}
+        self.assertEqual(properties["ProductVersion"], kit.build_version())
+        self.assertEqual(properties["ALLUSERS"], "1")
+        self.assertIn("SETSCREENSAVER", properties["SecureCustomProperties"].split(";"))
+        # 64-bit components (attribute 256) but the 32-bit add-in's, whose records go to the
+        # 32-bit view of the registry.
+        bits = {k: int(v[2]) & 256 for k, v in table("Component").items()}
+        self.assertEqual({k for k, v in bits.items() if not v}, {"Addin32", "Window32"})
+        self.assertEqual(table("Condition"),
+                         {"ScreenSaverForEveryone": ["1", 'SETSCREENSAVER = "1"']})
 
     def test_every_binary_carries_the_project_version(self):
         version = kit.build_version()

@@ -10,9 +10,12 @@ through a machine-wide regsvr32 of the installed library, made by the test.
 """
 
 import hashlib
+import shutil
 import time
 import unittest
 
+import build_msi
+import e2e_kit
 import installer_kit as kit
 import standin
 import winekit
@@ -36,7 +39,16 @@ TRACES = ["Paxendo", "Kestova", "Corvane", "Tovrin", LIBID,
 WATCHED = [rf"{HKCU}\Software", rf"{HKLM}\Software\Classes", rf"{HKLM}\Software\Microsoft",
            rf"{HKLM}\Software\Wow6432Node\Microsoft"]
 DESKTOP = rf"{HKCU}\{kit.DESKTOP_KEY}"
+# Office's own keys, for each bitness of the machine and for the user.
+OFFICE_KEYS = [(HKLM, r"Software\Microsoft\Office"),
+               (HKLM, r"Software\Wow6432Node\Microsoft\Office"),
+               (HKCU, r"Software\Microsoft\Office")]
 SETTINGS = rf"{HKCU}\{kit.SETTINGS_KEY}"
+ACTIVE_SETUP = (r"Software\Microsoft\Active Setup\Installed Components"
+                r"\{BA98CCB5-50DD-4324-91CB-9C9143265E26}")
+# Windows Installer's own records of what it installed (it keeps its containers).
+INSTALLER_BOOKKEEPING = (rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
+                         rf"{HKLM}\Software\Classes\Installer")
 
 
 def digest(path) -> str:
@@ -106,9 +118,12 @@ class SetupAssertions(unittest.TestCase):
                                  {k.lower(): v for k, v in want.items()})
 
     def assert_uninstall_entry(self, w: winekit.WineSession, tree: RegistryTree, root: str,
-                               install_dir: str):
+                               install_dir: str, office_created: dict[str, str]):
+        """office_created: the entry's record of which of Office's keys the install made."""
         entry = dict(tree.values(rf"{root}\{kit.UNINSTALL_KEY}") or {})
         self.assertTrue(entry, f"no uninstall entry under {root}")
+        for name, created in office_created.items():
+            self.assertEqual(entry.pop(name, None), created, name)
         folder_bytes = sum(p.stat().st_size for p in kit.unix_path(w, install_dir).rglob("*")
                            if p.is_file())
         size = entry.pop("EstimatedSize", None)
@@ -187,7 +202,10 @@ class PerUserSetup(SetupAssertions):
             # Office's add-in key is shared by both bitnesses; the machine's stays untouched.
             self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
             self.assertEqual(hklm.mentions(kit.ADDIN_PROGID + "\\"), [])
-            self.assert_uninstall_entry(w, hkcu, HKCU, install_dir)
+            # A fresh profile has no Office keys: the install made them, the uninstall takes
+            # them away again.
+            self.assert_uninstall_entry(w, hkcu, HKCU, install_dir,
+                                        {"OfficeKeyCreated": r"Software\Microsoft\Office"})
             self.assertFalse(hklm.has(rf"{HKLM}\{kit.UNINSTALL_KEY}"))
 
             # The screen saver is named by its short path, and that path is our Corvane.scr.
@@ -233,12 +251,22 @@ class PerUserSetup(SetupAssertions):
             proc.wait(15)
             self.assertEqual(proc.returncode, 0)
 
-    def test_uninstall_leaves_another_screen_saver_and_removes_settings_when_asked(self):
+    def test_uninstall_gives_back_the_screen_saver_and_removes_settings_when_asked(self):
         with winekit.WineSession("installer-per-user-uninstall") as w:
             before = snapshot(w)
-            # Chosen by its long name, ours goes with the uninstall.
-            self.assertEqual(kit.run_setup(w).returncode, 0)
+            # The one in use before comes back, also after an upgrade made ours current again.
+            previous = r"C:\windows\system32\Ribbons.scr"
+            set_screen_saver(w, previous)
+            self.assertEqual(kit.run_setup(w, "/SETSCREENSAVER=1").returncode, 0)
             install_dir = kit.user_install_dir(w)
+            self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
+            self.assertEqual(kit.run_setup(w, "/SETSCREENSAVER=1").returncode, 0)
+            kit.uninstall(w, HKCU)
+            self.assertEqual(screen_saver(w), previous)
+            set_screen_saver(w, None)
+
+            # Chosen by its long name after a setup that left the choice alone: none after.
+            self.assertEqual(kit.run_setup(w).returncode, 0)
             set_screen_saver(w, install_dir + r"\Corvane.scr")
             kit.uninstall(w, HKCU)
             self.assertIsNone(screen_saver(w))
@@ -302,9 +330,12 @@ class InteractiveSetup(SetupAssertions):
 
 class MachineWideSetup(SetupAssertions):
 
-    def test_install_for_every_user_upgrade_and_uninstall(self):
+    def test_install_for_every_user_beside_a_users_own_upgrade_and_uninstall(self):
         with winekit.WineSession("installer-all-users") as w:
             standin.install_standin(w)
+            # Office's own keys, empty, as an installed Office leaves them: they stay.
+            w.import_reg("".join(f"[{root}\\{office}\\PowerPoint\\Addins]\r\n\r\n"
+                                 for root, office in OFFICE_KEYS))
             before = snapshot(w)
             self.assertEqual(kit.run_setup(w, "/ALLUSERS").returncode, 0)
             install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
@@ -317,12 +348,13 @@ class MachineWideSetup(SetupAssertions):
                              install_dir + r"\x86\Paxendo.dll")
             self.assert_interfaces(hklm, HKLM, hklm, HKLM)
             self.assertEqual(hkcu.under(rf"{HKCU}\{CLASSES}"), {})
-            # Every user's PowerPoint, of either bitness, loads the add-in; the installing
-            # user's key comes from the add-in's own registration.
+            # Every user's PowerPoint, of either bitness, loads the add-in from the machine's
+            # keys; the installing user's own key, which registering wrote, is gone again.
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
-            self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
-            self.assert_uninstall_entry(w, hklm, HKLM, install_dir)
+            self.assertFalse(hkcu.has(rf"{HKCU}\{kit.ADDIN_KEY}"))
+            self.assert_uninstall_entry(w, hklm, HKLM, install_dir,
+                                        {"OfficeKeyCreated": "", "OfficeKeyCreated32": ""})
             self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
 
             # A 32-bit program's view of the classes finds the 32-bit library.
@@ -330,7 +362,8 @@ class MachineWideSetup(SetupAssertions):
                            r"AE2A-22CCF0A6291E}\InprocServer32", "/ve", "/reg:32"])
             self.assertIn(install_dir + r"\x86\Paxendo.dll", query.stdout)
 
-            # Loaded without any help: the machine-wide classes are the ones Wine honours.
+            # Loaded without any help: the machine's add-in key, and the machine-wide classes
+            # are the ones Wine honours.
             standin.start_standin(w)
             journal = standin.Journal(w)
             self.assertTrue(journal.wait_for(
@@ -343,12 +376,136 @@ class MachineWideSetup(SetupAssertions):
             hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
             self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
             self.assertEqual(hkcu.under(rf"{HKCU}\{CLASSES}"), {})
+            self.assertFalse(hkcu.has(rf"{HKCU}\{kit.ADDIN_KEY}"))
 
-            # A damaged add-in library is no reason to leave its records behind.
+            # A standard user's silent setup cannot upgrade the machine's: it installs for that
+            # user instead; asked for everyone, it says that needs elevation.
+            # (ERROR_ELEVATION_REQUIRED; Linux sees the low byte of a Windows exit code.)
+            self.assertEqual(kit.run_setup(w, "/ALLUSERS", extra_env=kit.STANDARD_USER)
+                             .returncode, 740 & 0xFF)
+            self.assertEqual(kit.run_setup(w, extra_env=kit.STANDARD_USER).returncode, 0)
+            user_dir = kit.user_install_dir(w)
+            self.assert_files_are_the_build(w, user_dir)
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            self.assertEqual(hkcu.value(rf"{HKCU}\{kit.UNINSTALL_KEY}", "InstallLocation"),
+                             user_dir)
+            self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
+            kit.uninstall(w, HKCU, extra_env=kit.STANDARD_USER)
+            self.assertFalse(kit.unix_path(w, user_dir).exists())
+            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            self.assertEqual(hklm.value(rf"{HKLM}\{kit.UNINSTALL_KEY}", "InstallLocation"),
+                             install_dir)
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
+
+            # Removed by a standard user: the uninstaller starts itself elevated. A damaged
+            # add-in library is no reason to leave its records behind.
             kit.unix_path(w, install_dir + r"\Paxendo.dll").write_bytes(b"MZ damaged")
-            kit.uninstall(w, HKLM)
+            kit.uninstall(w, HKLM, extra_env=kit.STANDARD_USER)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assert_nothing_left(before, snapshot(w))
+
+
+class FleetPackage(SetupAssertions):
+    """KestovaSetup.msi under Wine's msiexec: per machine and silent, over an older version,
+    and removed without a trace."""
+
+    def msiexec(self, w: winekit.WineSession, *args: str):
+        result = w.run(["msiexec", *args, "/qn"], timeout=180)
+        self.assertEqual(result.returncode, 0, f"msiexec {args}: {result.stderr[-2000:]}")
+
+    def product_entries(self, w: winekit.WineSession) -> dict[str, dict]:
+        root = rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+        tree = RegistryTree.export(w, root)
+        return {k: v for k, v in tree.under(root).items()
+                if "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
+
+    def test_msi_installs_for_every_user_over_an_older_version_and_removes_everything(self):
+        with winekit.WineSession("installer-msi") as w:
+            # PowerPoint of either bitness.
+            e2e_kit.install_standin32(w)
+            standin.install_standin(w)
+            packages = kit.unix_path(w, r"C:\packages")
+            packages.mkdir()
+            build_msi.build("0.9.0", winekit.WINDOWS_BIN, BUILT["x86/Paxendo.dll"].parent,
+                            packages / "KestovaSetup-0.9.0.msi")
+            shutil.copy2(winekit.WINDOWS_BIN / "KestovaSetup.msi", packages)
+            install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
+            program_files = kit.unix_path(w, kit.windows_env(w, "ProgramFiles"))
+            files_before = kit.files_under(program_files)
+            before = snapshot(w)
+
+            self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi")
+            self.assertEqual([e["DisplayVersion"] for e in self.product_entries(w).values()],
+                             ["0.9.0"])
+            # The current version replaces it, and makes Kestova every user's screen saver.
+            self.msiexec(w, "/i", r"C:\packages\KestovaSetup.msi", "SETSCREENSAVER=1")
+            entries = self.product_entries(w)
+            self.assertEqual([e["DisplayVersion"] for e in entries.values()],
+                             [kit.build_version()])
+            product_code = list(entries)[0]
+            self.assertEqual(kit.files_under(kit.unix_path(w, install_dir)),
+                             [f for f in FILES if f != "Uninstall.exe"])
+            for name, built in BUILT.items():
+                with self.subTest(file=name):
+                    self.assertEqual(digest(kit.unix_path(w, install_dir) / name), digest(built))
+
+            # The add-in's records as its own registration writes them, in both views, and the
+            # machine's add-in key for either bitness of Office; nothing in the user's hive.
+            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            self.assert_classes(hklm, HKLM, install_dir)
+            self.assert_interfaces(hklm, HKLM, hklm, HKLM)
+            library = rf"{HKLM}\{CLASSES}\TypeLib\{LIBID}\1.0\0"
+            self.assertEqual((hklm.value(library + r"\win64"), hklm.value(library + r"\win32")),
+                             (install_dir + r"\Paxendo.dll", install_dir + r"\x86\Paxendo.dll"))
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
+            self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
+            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            self.assertEqual([k for t in TRACES for k in hkcu.mentions(t)], [])
+
+            # A user who never ran any setup: PowerPoint loads the add-in from the machine's key.
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            self.assertTrue(journal.wait_for(
+                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+                in j.addin_events(), 20), journal.text())
+            self.assertEqual(standin.quit_standin(w), 0)
+            # So does 32-bit PowerPoint, from the 32-bit view's records and key.
+            mark = len(journal.addin_events())
+            w.start_program([str(e2e_kit.STANDIN32_EXE)])
+            self.assertTrue(journal.wait_for(
+                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+                in j.addin_events()[mark:], 20), journal.text())
+            hosts = e2e_kit.processes_mapping(w, install_dir + r"\x86\Paxendo.dll")
+            self.assertEqual(len(hosts), 1, "processes holding x86\\Paxendo.dll")
+            self.assertTrue(e2e_kit.is_32_bit_process(hosts[0]))
+            self.assertEqual(standin.quit_standin(w), 0)
+
+            # That user's first logon runs the package's Active Setup command once.
+            stub = hklm.value(rf"{HKLM}\{ACTIVE_SETUP}", "StubPath")
+            self.assertIsNotNone(stub, "no Active Setup command")
+            # (Through a batch file: Wine's argument quoting would spoil the command line. In a
+            # batch file a for-loop's variable is written with %%.)
+            kit.unix_path(w, r"C:\packages\logon.bat").write_text(
+                "@" + stub.replace("%", "%%") + "\r\n")
+            w.run(["cmd", "/c", r"C:\packages\logon.bat"], check=True)
+            self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
+            # (An uninstall cannot reach every user's choice; Windows then shows none.)
+            set_screen_saver(w, None)
+
+            self.msiexec(w, "/x", product_code)
+            self.assertEqual(self.product_entries(w), {})
+            self.assertEqual(kit.files_under(program_files), files_before)
+            after = snapshot(w)
+            self.assert_nothing_left(before, after, kept=INSTALLER_BOOKKEEPING)
+            # Windows Installer keeps its emptied containers; no record of this product.
+            for name in WATCHED:
+                was = {k.lower() for k in before[name].keys()}
+                for key in after[name].keys():
+                    if key.lower() not in was and key.lower().startswith(
+                            tuple(k.lower() + "\\" for k in INSTALLER_BOOKKEEPING)):
+                        self.assertEqual(after[name].values(key), {}, key)
+                        self.assertNotRegex(key.rpartition("\\")[2], r"^[0-9A-Fa-f]{32}$", key)
 
 
 if __name__ == "__main__":
