@@ -277,7 +277,7 @@ class Journal:
         """Polls predicate(journal) until truthy; returns its value (or the last falsy one)."""
         return self.w.wait_for(lambda: predicate(self), timeout=timeout, interval=0.1)
 
-    def wait_for_call(self, member: str, count: int = 1, timeout: float = 10) -> list[Entry]:
+    def wait_for_call(self, member: str, count: int = 1, timeout: float = 30) -> list[Entry]:
         calls = self.wait_for(lambda j: len(j.calls(member)) >= count and j.calls(member),
                               timeout)
         if not calls:
