@@ -10,6 +10,7 @@ The last line printed is always "P passed, F failed" (", S skipped" when some we
 
 import argparse
 import json
+import os
 import sys
 import time
 import unittest
@@ -72,6 +73,7 @@ def main() -> int:
     for round_no in range(1, args.repeat + 1):
         if args.repeat > 1:
             print(f"== round {round_no} of {args.repeat}", flush=True)
+            os.environ["KESTOVA_RUN_TAG"] = f"round{round_no}"
         # A fresh suite each round: a test case object runs once.
         result = unittest.TextTestRunner(verbosity=2).run(load(args.folders, args.patterns))
         broken = result.failures + result.errors + [(t, "") for t in result.unexpectedSuccesses]

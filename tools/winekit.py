@@ -199,7 +199,10 @@ class WineSession:
         self.primary = default_primary if primary is None else primary
         self.dpi = dpi
         self.name = name
-        self.prefix = SCENARIOS / name
+        # Repeated runs (run_scenarios.py --repeat) tag each round's prefix, so that a failed
+        # round's prefix stays for a look instead of being replaced by the next round's.
+        tag = os.environ.get("KESTOVA_RUN_TAG")
+        self.prefix = SCENARIOS / (f"{name}-{tag}" if tag else name)
         self.xvfb: Xvfb | None = None
         self.env: dict = {}
         self._children: list[subprocess.Popen] = []

@@ -42,8 +42,11 @@ def to_x_rect(w: winekit.WineSession, r: winekit.Rect) -> winekit.Rect:
 
 class RunModeScenarios(unittest.TestCase):
 
-    def assertEnds(self, proc, timeout=30, what="the run"):
-        self.assertTrue(rk.ended(proc, timeout), f"{what} did not end within {timeout} s")
+    def assertEnds(self, proc, timeout=30, what="the run", journal=None):
+        if not rk.ended(proc, timeout):
+            tail = "\n".join(e.line for e in journal.entries()[-12:]) if journal else ""
+            self.fail(f"{what} did not end within {timeout} s" +
+                      (f"; the journal ends:\n{tail}" if journal else ""))
 
     def assertStillRuns(self, proc, seconds=1.0, what=""):
         self.assertFalse(rk.ended(proc, seconds), f"the run ended on {what}")
@@ -260,7 +263,7 @@ class RunModeScenarios(unittest.TestCase):
             proc = rk.start(w)
             rk.wait_polled(journal)
             os.killpg(host.pid, signal.SIGKILL)
-            self.assertEnds(proc, what="the run after the host's death")
+            self.assertEnds(proc, what="the run after the host's death", journal=journal)
             self.assertNoCorvaneWindow(w)
 
     def test_failed_starts_are_reported_and_stay_endable(self):
