@@ -83,7 +83,9 @@ def main() -> int:
         round_failed = len(broken)
         round_skipped = len(result.skipped)
         round_passed = max(result.testsRun - round_failed - round_skipped, 0)
-        passed, failed, skipped = passed + round_passed, failed + round_failed, skipped + round_skipped
+        passed += round_passed
+        failed += round_failed
+        skipped += round_skipped
         if args.repeat > 1:
             print(f"== round {round_no}: {summary(round_passed, round_failed, round_skipped)}",
                   flush=True)
