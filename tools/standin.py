@@ -130,7 +130,10 @@ def start_standin(w: winekit.WineSession, timeout: float = 30):
         lambda j: [e for e in j.events("host")[before:] if e.fields[0] == "ready"],
         timeout=timeout)
     if not ready:
-        raise AssertionError(f"the stand-in did not come up; journal:\n{journal.text()}")
+        code = proc.poll()
+        state = "still running" if code is None else f"ended with exit code {code}"
+        raise AssertionError(f"the stand-in did not come up within {timeout} s ({state}); "
+                             f"journal:\n{journal.text()}")
     return proc
 
 
