@@ -380,6 +380,13 @@ class WineSession:
         self._children.clear()
         if self.env:
             _wineserver_stop(self.env)
+            # A failed round once left its persistent wineserver and services running after
+            # "wineserver -k": end whatever still runs on this prefix (by pid, ours only).
+            for pid in _processes_of(self.prefix):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
         if self.xvfb:
             self.xvfb.stop()
             self.xvfb = None
@@ -401,6 +408,23 @@ def wait_until(condition, timeout: float, what: str, interval: float = 0.1, deta
             seen = f"; {details()}" if details else ""
             raise AssertionError(f"timed out after {timeout:g} s waiting for {what}{seen}")
         time.sleep(interval)
+
+
+def _processes_of(prefix: Path) -> list[int]:
+    """Processes whose environment names this Wine prefix (every Wine process of it, the
+    wineserver included)."""
+    wanted = b"WINEPREFIX=" + str(prefix).encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) == os.getpid():
+            continue
+        try:
+            environ = (entry / "environ").read_bytes()
+        except OSError:
+            continue
+        if wanted in environ.split(b"\0"):
+            found.append(int(entry.name))
+    return found
 
 
 def _kill_group(proc: subprocess.Popen):
