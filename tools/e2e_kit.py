@@ -198,8 +198,51 @@ def ended(proc: subprocess.Popen, timeout: float) -> bool:
 def probe(w: winekit.WineSession, *commands) -> list[str]:
     """The run-mode tests' probe program (tests/windows/screensaver_probe_tool.cpp): injected
     input, atom and hot-key questions, message boxes."""
-    result = w.run([w.exe(PROBE), *[str(c) for c in commands]], timeout=60)
+    result = w.run([w.exe(PROBE), *[str(c) for c in commands]], timeout=60, check=True)
     return [line.rstrip("\r") for line in result.stdout.splitlines()]
+
+
+def wait_armed(w: winekit.WineSession, timeout: float = 30):
+    """Waits until Corvane's main thread takes sent messages: its start (windows, break-out
+    hooks, hot key) is over. Valid only when no automation call can still be out after its
+    windows appeared: a run that failed to start its shows."""
+    w.wait_until(lambda: probe(w, "responds", "TMainForm", 5000) == ["responds"], timeout,
+                 "Corvane's main thread to take messages (its start over, break-out armed)")
+
+
+def wait_hot_key(w: winekit.WineSession, timeout: float = 30):
+    """Waits for the run's Ctrl+Alt+Esc hot key: with keyboard interaction on, the run is armed
+    with it (its mouse hook, when mouse interaction is off, is set in the same breath)."""
+    w.wait_until(lambda: probe(w, "hotkey") == ["hotkey taken"], timeout,
+                 "the run's Ctrl+Alt+Esc hot key")
+
+
+def end_by_key(w: winekit.WineSession, proc: subprocess.Popen, vk: int, timeout: float = 30):
+    """Presses key `vk` until the run ends (its keyboard hook may not be set when the first press
+    comes: a run with shows gives no sign of it outside)."""
+    w.wait_until(lambda: (probe(w, "key", vk), ended(proc, 1.0))[1], timeout,
+                 f"the run to end on key {vk:#x}")
+
+
+def wait_picture(w: winekit.WineSession, check, what: str, timeout: float = 30,
+                 path=None) -> winekit.Image:
+    """Takes screenshots until check(image) passes (check asserts); returns that screenshot
+    (saved too when a path is given). At the deadline check's last failure is raised, saying
+    what was awaited."""
+    deadline = time.monotonic() + timeout
+    while True:
+        shot = w.screenshot()
+        try:
+            check(shot)
+            break
+        except AssertionError as error:
+            if time.monotonic() >= deadline:
+                raise AssertionError(f"timed out after {timeout:g} s waiting for {what}: "
+                                     f"{error}") from error
+        time.sleep(0.2)
+    if path is not None:
+        w.screenshot(path)
+    return shot
 
 
 def reset_input(w: winekit.WineSession):

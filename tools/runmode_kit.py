@@ -22,6 +22,9 @@ WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
 WS_EX_TOPMOST = 0x8
 WS_EX_TOOLWINDOW = 0x80
+# Probe commands that always print an answer.
+ANSWERING = {"tick", "atom", "hotkey", "watch", "swallowed", "responds", "focus", "extent",
+             "dialog", "bare"}
 
 
 def start(w: winekit.WineSession, *args: str) -> subprocess.Popen:
@@ -29,8 +32,14 @@ def start(w: winekit.WineSession, *args: str) -> subprocess.Popen:
 
 
 def probe(w: winekit.WineSession, *commands) -> list[str]:
-    result = w.run([w.exe(PROBE), *[str(c) for c in commands]], timeout=60)
-    return [line.rstrip("\r") for line in result.stdout.splitlines()]
+    """The probe's answer lines; a probe that fails or says nothing fails the scenario here,
+    with its exit code and error output."""
+    result = w.run([w.exe(PROBE), *[str(c) for c in commands]], timeout=60, check=True)
+    lines = [line.rstrip("\r") for line in result.stdout.splitlines()]
+    if not lines and any(c in ANSWERING for c in commands):
+        raise AssertionError(f"the probe {commands} answered nothing (exit code "
+                             f"{result.returncode}); its error output:\n{result.stderr}")
+    return lines
 
 
 def probe_background(w: winekit.WineSession, *commands) -> subprocess.Popen:
@@ -59,10 +68,55 @@ def main_window(w: winekit.WineSession):
     return found[0] if found else None
 
 
-def wait_started(w: winekit.WineSession, proc: subprocess.Popen, timeout: float = 20):
+def wait_started(w: winekit.WineSession, proc: subprocess.Popen, timeout: float = 30):
     """Waits for the main window; returns it (None if the program ended or never made one)."""
     return w.wait_for(lambda: proc.poll() is None and main_window(w), timeout=timeout,
                       interval=0.1) or None
+
+
+def wait_display_forms(w: winekit.WineSession, count: int, timeout: float = 30):
+    """Waits until `count` black monitor windows are shown; returns them."""
+    return w.wait_until(lambda: (lambda f: f if len(f) == count else None)(
+        windows(w, "TDisplayForm")), timeout, f"{count} shown monitor window(s) (TDisplayForm)",
+        details=lambda: f"shown: {[x.rect for x in windows(w, 'TDisplayForm')]}")
+
+
+def wait_armed(w: winekit.WineSession, timeout: float = 30):
+    """Waits until Corvane's main thread takes sent messages, which it does only once its start
+    (windows, hooks, hot key) is over and its message loop runs. Valid when no automation call
+    can still be out: a run without a session, or after a failed start's report was closed. A
+    run with a session shows it by its first ShouldEndScreenSaver poll instead (the timer is set
+    just before the hooks and ticks only in the message loop)."""
+    w.wait_until(lambda: probe(w, "responds", "TMainForm", 5000) == ["responds"], timeout,
+                 "Corvane's main thread to take messages (its start over, break-out armed)")
+
+
+def wait_polled(journal: standin.Journal, timeout: float = 30):
+    """Waits for the run's next ShouldEndScreenSaver poll: its timer ticks only in the message
+    loop, so the break-out hooks and hot key are in place by then."""
+    return journal.wait_for_call("Addin.ShouldEndScreenSaver",
+                                 count=len(journal.calls("Addin.ShouldEndScreenSaver")) + 1,
+                                 timeout=timeout)
+
+
+def focus(w: winekit.WineSession, title: str) -> str:
+    """'<class>\t<text>' of the control with the keyboard focus in the window titled `title`
+    while that window is the foreground one (where typed keys go); "" otherwise."""
+    line = probe(w, "focus", title)[0]
+    return line[len("focus "):] if line.startswith("focus ") and line != "focus none" else ""
+
+
+def wait_keyboard(w: winekit.WineSession, title: str, control: str | None = None,
+                  timeout: float = 30) -> str:
+    """Waits until typed keys reach the window titled `title`: it is the foreground window and
+    one of its controls has the focus (the one whose '<class>\t<text>' contains `control`,
+    when given: a page's default button, say). Returns that control's '<class>\t<text>'."""
+    def ready():
+        focused = focus(w, title)
+        return focused if focused and (control is None or control in focused) else None
+    return w.wait_until(ready, timeout, f'the keyboard focus in "{title}"' +
+                        (f" on {control!r}" if control else ""),
+                        details=lambda: f"focused: {focus(w, title)!r}")
 
 
 def hot_key_taken(w: winekit.WineSession) -> bool:

@@ -131,7 +131,10 @@ def start_standin(w: winekit.WineSession, timeout: float = 30):
         lambda j: [e for e in j.events("host")[before:] if e.fields[0] == "ready"],
         timeout=timeout)
     if not ready:
-        raise AssertionError(f"the stand-in did not come up; journal:\n{journal.text()}")
+        code = proc.poll()
+        state = "still running" if code is None else f"ended with exit code {code}"
+        raise AssertionError(f"the stand-in did not come up within {timeout} s ({state}); "
+                             f"journal:\n{journal.text()}")
     return proc
 
 
@@ -278,7 +281,7 @@ class Journal:
         """Polls predicate(journal) until truthy; returns its value (or the last falsy one)."""
         return self.w.wait_for(lambda: predicate(self), timeout=timeout, interval=0.1)
 
-    def wait_for_call(self, member: str, count: int = 1, timeout: float = 10) -> list[Entry]:
+    def wait_for_call(self, member: str, count: int = 1, timeout: float = 30) -> list[Entry]:
         calls = self.wait_for(lambda j: len(j.calls(member)) >= count and j.calls(member),
                               timeout)
         if not calls:

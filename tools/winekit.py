@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import dataclasses
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -111,7 +112,8 @@ def _base_env(prefix: Path, display: str | None) -> dict:
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": str(prefix),
-        "WINEDEBUG": "-all",
+        # KESTOVA_WINEDEBUG=err+all (say) shows Wine's own error lines when chasing a fault.
+        "WINEDEBUG": os.environ.get("KESTOVA_WINEDEBUG", "-all"),
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "WINEARCH": "win64",
     })
@@ -125,12 +127,27 @@ def _wineserver_stop(env: dict):
     _run_quiet([WINESERVER, "-w"], env=env, timeout=30)
 
 
+def wine_program(prefix: Path, name: str) -> str:
+    """Wine's own programs by their place in the prefix (C:\\windows\\system32\\regsvr32.exe for
+    "regsvr32"). Wine's loader does not search the path for a bare name: it hands the command
+    to start.exe, which starts the program through ShellExecuteEx, a second process whose
+    failure hides the program's own exit code and error output. Other names pass unchanged."""
+    if any(c in name for c in "/\\:"):
+        return name
+    file = name if name.lower().endswith(".exe") else name + ".exe"
+    for folder in ("system32", ""):
+        if (prefix / "drive_c" / "windows" / folder / file).is_file():
+            return "C:\\windows\\" + (folder + "\\" if folder else "") + file
+    return name
+
+
 def _import_reg(env: dict, text: str):
     with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="utf-16") as f:
         f.write("Windows Registry Editor Version 5.00\r\n\r\n" + text)
         path = f.name
     try:
-        _run_quiet([WINE, "regedit", "/S", winpath(path)], env=env, timeout=60)
+        regedit = wine_program(Path(env["WINEPREFIX"]), "regedit")
+        _run_quiet([WINE, regedit, "/S", winpath(path)], env=env, timeout=60)
     finally:
         os.unlink(path)
 
@@ -186,7 +203,10 @@ class WineSession:
         self.primary = default_primary if primary is None else primary
         self.dpi = dpi
         self.name = name
-        self.prefix = SCENARIOS / name
+        # Repeated runs (run_scenarios.py --repeat) tag each round's prefix, so that a failed
+        # round's prefix stays for a look instead of being replaced by the next round's.
+        tag = os.environ.get("KESTOVA_RUN_TAG")
+        self.prefix = SCENARIOS / (f"{name}-{tag}" if tag else name)
         self.xvfb: Xvfb | None = None
         self.env: dict = {}
         self._children: list[subprocess.Popen] = []
@@ -250,7 +270,8 @@ class WineSession:
         _wineserver_stop(self.env)
         # A persistent wineserver makes every later program start in tens of milliseconds.
         _run_quiet([WINESERVER, "-p"], env=self.env, timeout=30)
-        _run_quiet([WINE, "cmd", "/c", "exit"], env=self.env, timeout=60)
+        _run_quiet([WINE, wine_program(self.prefix, "cmd"), "/c", "exit"], env=self.env,
+                   timeout=60)
 
     def import_reg(self, text: str):
         """Imports registry text (without the header line) into this prefix."""
@@ -269,7 +290,8 @@ class WineSession:
         """
         env = dict(self.env, **(extra_env or {}))
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen([WINE, *args], env=env, stdout=out, stderr=err,
+            proc = subprocess.Popen([WINE, wine_program(self.prefix, args[0]), *args[1:]], env=env,
+                                    stdout=out, stderr=err,
                                     stdin=subprocess.DEVNULL, start_new_session=True)
             try:
                 proc.wait(timeout=timeout)
@@ -293,20 +315,47 @@ class WineSession:
         Its output is discarded unless the caller reads it (capture_output: stdout as a pipe)."""
         env = dict(self.env, **(extra_env or {}))
         out = subprocess.PIPE if capture_output else subprocess.DEVNULL
-        proc = subprocess.Popen([WINE, *args], env=env, stdout=out,
+        proc = subprocess.Popen([WINE, wine_program(self.prefix, args[0]), *args[1:]], env=env,
+                                stdout=out,
                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                                 start_new_session=True)
         self._children.append(proc)
         return proc
 
     def wait_for(self, predicate, timeout: float = 10, interval: float = 0.1):
-        """Polls until predicate() is truthy; returns its value, or None at the time limit."""
+        """Polls until predicate() is truthy; returns its value, or the last falsy one at the time
+        limit. Prefer wait_until, which fails with a message saying what was awaited."""
         deadline = time.monotonic() + timeout
         while True:
             value = predicate()
             if value or time.monotonic() >= deadline:
                 return value
             time.sleep(interval)
+
+    def wait_until(self, condition, timeout: float, what: str, interval: float = 0.1,
+                   details=None):
+        """wait_until() of this module; here for the scenarios' convenience."""
+        return wait_until(condition, timeout, what, interval, details)
+
+    def x_window(self, title: str) -> str | None:
+        """The X window (id as xdotool prints it) of a shown window with exactly this title."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                f"^{re.escape(title)} ?$"], env=self.env, capture_output=True,
+                               text=True, timeout=20, check=False).stdout.split()
+        return found[0] if found else None
+
+    def wait_screen(self, predicate, timeout: float, what: str, path=None) -> "Image":
+        """Takes screenshots until predicate(image) holds (a window is painted, say); returns
+        that screenshot (also saved when a path is given)."""
+        shots = []
+
+        def painted():
+            shots[:] = [self.screenshot()]
+            return predicate(shots[0])
+        self.wait_until(painted, timeout, what, interval=0.2)
+        if path is not None:
+            self.screenshot(path)
+        return shots[0]
 
     def xdotool(self, *args: str):
         _run_quiet(["xdotool", *args], env=self.env, timeout=20)
@@ -335,12 +384,51 @@ class WineSession:
         self._children.clear()
         if self.env:
             _wineserver_stop(self.env)
+            # A failed round once left its persistent wineserver and services running after
+            # "wineserver -k": end whatever still runs on this prefix (by pid, ours only).
+            for pid in _processes_of(self.prefix):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
         if self.xvfb:
             self.xvfb.stop()
             self.xvfb = None
         # A prefix is ~700 MB (KESTOVA_KEEP_PREFIX=1 keeps them all).
         if not keep_prefix and not os.environ.get("KESTOVA_KEEP_PREFIX"):
             shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def wait_until(condition, timeout: float, what: str, interval: float = 0.1, details=None):
+    """Polls condition() until it is truthy and returns its value. At the deadline it fails with
+    an AssertionError that says what was awaited (and details(), if given, what was seen).
+    Scenarios wait on observable conditions only, never on a fixed time."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            seen = f"; {details()}" if details else ""
+            raise AssertionError(f"timed out after {timeout:g} s waiting for {what}{seen}")
+        time.sleep(interval)
+
+
+def _processes_of(prefix: Path) -> list[int]:
+    """Processes whose environment names this Wine prefix (every Wine process of it, the
+    wineserver included)."""
+    wanted = b"WINEPREFIX=" + str(prefix).encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) == os.getpid():
+            continue
+        try:
+            environ = (entry / "environ").read_bytes()
+        except OSError:
+            continue
+        if wanted in environ.split(b"\0"):
+            found.append(int(entry.name))
+    return found
 
 
 def _kill_group(proc: subprocess.Popen):

@@ -10,7 +10,6 @@ user's run journal.
 
 import os
 import signal
-import time
 import unittest
 
 import e2e_kit as k
@@ -116,13 +115,14 @@ class SystemScenarios(unittest.TestCase):
     def assertCovered(self, w, run, texts, placed, colours):
         """Every monitor is covered: those in `placed` (name → monitor) by their show, those in
         `texts` (monitor → text) by a black window with that text, and none by both."""
-        shot = k.screenshot(w)
-        labels = k.message_labels(w)
-        self.assertEqual(len(labels), len(texts), labels)
-        for monitor, text in texts.items():
-            self.assertMessageWindow(w, shot, labels, monitor, text)
-        for name, monitor in placed.items():
-            self.assertShowOver(w, run, shot, name, monitor, colours[name])
+        def covered(shot):
+            labels = k.message_labels(w)
+            self.assertEqual(len(labels), len(texts), labels)
+            for monitor, text in texts.items():
+                self.assertMessageWindow(w, shot, labels, monitor, text)
+            for name, monitor in placed.items():
+                self.assertShowOver(w, run, shot, name, monitor, colours[name])
+        k.wait_picture(w, covered, "every monitor covered by its show or its reason")
         self.assertEqual(sorted(list(texts) + list(placed.values())),
                          list(range(1, len(w.heads) + 1)), "a monitor left bare")
 
@@ -189,11 +189,10 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["embedding"],
                              "Corvane starts the host when none runs")
             self.assertEqual(len(run.calls("Presentations.Open")), 1)
-            time.sleep(0.5)
-            shot = k.screenshot(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+            k.wait_picture(w, lambda shot: self.assertShowOver(w, run, shot, "Harbour.pptx", 1,
+                                                               AZURE), "Harbour's show")
             self.assertEqual(k.message_labels(w), {})
-            k.probe(w, "key", VK_F24)
+            k.end_by_key(w, run.proc, VK_F24)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[deck])
             block = self.assertJournal(run, {1: "slide show of " + deck}, "a key",
                                        host="started for this run, version 16.0")
@@ -220,7 +219,7 @@ class SystemScenarios(unittest.TestCase):
             self.assertIn(deck, [c.result.partition(":")[2]
                                  for c in run.calls("Presentation.FullName")])
             self.assertEqual(len(journal.events("host")), 2, "one host start, ready")
-            time.sleep(0.3)
+            k.wait_hot_key(w)
             k.probe(w, "key", VK_F24)
             self.assertFalse(k.ended(run.proc, 0.5), "a key ended the run")
             k.probe(w, "chord")
@@ -253,10 +252,11 @@ class SystemScenarios(unittest.TestCase):
             k.write_settings(w, [(harbour, 1), (short, 2)], keyboard=True, mouse=True)
             run = Run(w, journal)
             run.wait_for_shows(2)
-            time.sleep(0.3)
-            shot = k.screenshot(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
-            self.assertShowOver(w, run, shot, "Short.pptx", 2, CORAL)
+
+            def both_shows(shot):
+                self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+                self.assertShowOver(w, run, shot, "Short.pptx", 2, CORAL)
+            k.wait_picture(w, both_shows, "both shows")
             self.assertEqual(k.message_labels(w), {})
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
                                        user_ended={"Short.pptx": "finished"},
@@ -284,10 +284,12 @@ class SystemScenarios(unittest.TestCase):
             run = Run(w, journal)
             run.wait_for_shows(1)
             self.assertEqual(run.calls("Presentations.Open"), [])
-            time.sleep(0.3)
-            shot = k.screenshot(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
-            self.assertMessageWindow(w, shot, k.message_labels(w), 2, "")
+            k.wait_hot_key(w)
+
+            def show_and_black(shot):
+                self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+                self.assertMessageWindow(w, shot, k.message_labels(w), 2, "")
+            k.wait_picture(w, show_and_black, "Harbour's show and a black monitor 2")
             self.assertFalse(k.ended(run.proc, 1.0), "ended before any input")
             k.probe(w, "move", 1, 0)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"],
@@ -312,13 +314,16 @@ class SystemScenarios(unittest.TestCase):
                              mouse=True)
             run = Run(w, journal)
             run.wait_for_shows(2)
-            time.sleep(0.5)
-            shot = k.screenshot(w, winekit.BUILD / "wine" / "e2e-three-96.png")
-            labels = k.message_labels(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
-            self.assertShowOver(w, run, shot, "Meadow.pptx", 3, OLIVE)
-            self.assertMessageWindow(w, shot, labels, 2, k.file_not_found(missing))
-            self.assertEqual(len(labels), 1)
+            k.wait_hot_key(w)
+
+            def two_shows_and_text(shot):
+                labels = k.message_labels(w)
+                self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+                self.assertShowOver(w, run, shot, "Meadow.pptx", 3, OLIVE)
+                self.assertMessageWindow(w, shot, labels, 2, k.file_not_found(missing))
+                self.assertEqual(len(labels), 1)
+            k.wait_picture(w, two_shows_and_text, "two shows and the missing file's text",
+                           path=winekit.BUILD / "wine" / "e2e-three-96.png")
             self.assertEqual(w.monitor_numbered(2).left, -1024, "left of the primary")
 
             # The user ends one show (Esc in its window, which keyboard interaction lets
@@ -352,7 +357,6 @@ class SystemScenarios(unittest.TestCase):
             run.wait_for_shows(2)
             self.assertTrue(w.wait_for(lambda: len(k.display_forms(w)) == 1, timeout=20),
                             "monitor 2's message window")
-            time.sleep(0.5)
             self.assertCovered(w, run, {2: k.no_such_monitor(0)},
                                {"Meadow.pptx": 1, "Harbour.pptx": 3},
                                {"Meadow.pptx": OLIVE, "Harbour.pptx": AZURE})
@@ -374,14 +378,17 @@ class SystemScenarios(unittest.TestCase):
             k.write_settings(w, [("", 1), (harbour, 2), (reef, 3)], keyboard=True, mouse=True)
             run = Run(w, journal)
             run.wait_for_shows(2)
-            time.sleep(0.5)
-            shot = k.screenshot(w, winekit.BUILD / "wine" / "e2e-three-120.png")
-            labels = k.message_labels(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 2, AZURE)
-            self.assertShowOver(w, run, shot, "Récif 珊瑚.pptx", 3, CORAL)
+            k.wait_hot_key(w)
+
+            def two_shows_and_black(shot):
+                labels = k.message_labels(w)
+                self.assertShowOver(w, run, shot, "Harbour.pptx", 2, AZURE)
+                self.assertShowOver(w, run, shot, "Récif 珊瑚.pptx", 3, CORAL)
+                self.assertMessageWindow(w, shot, labels, 1, "")
+                self.assertEqual(len(labels), 1)
+            k.wait_picture(w, two_shows_and_black, "two shows and a black monitor 1",
+                           path=winekit.BUILD / "wine" / "e2e-three-120.png")
             self.assertIn(reef, [c.args[0].value for c in run.calls("Presentations.Open")])
-            self.assertMessageWindow(w, shot, labels, 1, "")
-            self.assertEqual(len(labels), 1)
             self.assertEqual([e.fields[-1] for e in journal.events("host")][:1], ["direct"])
 
             # The host dies: the next poll of its process ends the run.
@@ -408,15 +415,18 @@ class SystemScenarios(unittest.TestCase):
                 k.write_settings(w, entries, keyboard=False, mouse=True)
                 run = Run(w, journal or standin.Journal(w))
                 self.assertTrue(run.wait_started())
-                w.wait_for(lambda: len(k.display_forms(w)) == len(texts), timeout=20)
-                time.sleep(0.4)
-                shot = k.screenshot(w)
-                labels = k.message_labels(w)
-                for monitor, text in texts.items():
-                    self.assertMessageWindow(w, shot, labels, monitor, text)
-                self.assertEqual(len(labels), len(texts))
+                w.wait_until(lambda: len(k.display_forms(w)) == len(texts), 30,
+                             f"{len(texts)} monitor windows")
+                k.wait_armed(w)
+
+                def texts_shown(shot):
+                    labels = k.message_labels(w)
+                    for monitor, text in texts.items():
+                        self.assertMessageWindow(w, shot, labels, monitor, text)
+                    self.assertEqual(len(labels), len(texts))
+                k.wait_picture(w, texts_shown, f"the monitor texts {texts}")
                 k.probe(w, "key", VK_F24)
-                self.assertTrue(k.ended(run.proc, 10))
+                self.assertTrue(k.ended(run.proc, 30), "a key press did not end the failed run")
                 self.assertEqual(k.corvane_windows(w), [])
                 if ended:
                     self.assertJournal(run, {m: "black window: " + t if t else
@@ -432,7 +442,6 @@ class SystemScenarios(unittest.TestCase):
                 run.wait_for_shows(shows or len(placed))
                 self.assertTrue(w.wait_for(lambda: len(k.display_forms(w)) == len(texts),
                                            timeout=20), f"{len(texts)} message windows")
-                time.sleep(0.5)
                 self.assertCovered(w, run, texts, placed, {"Harbour.pptx": AZURE,
                                                            "Meadow.pptx": OLIVE})
                 return run
@@ -475,7 +484,7 @@ class SystemScenarios(unittest.TestCase):
             run = covered_run([(deck, 1), (second, 2)], {1: k.opened_failed("Harbour.pptx")},
                               {"Meadow.pptx": 2}, journal)
             self.assertTrue([c for c in run.calls("Presentations.Open") if c.failed])
-            k.probe(w, "key", VK_F24)
+            k.end_by_key(w, run.proc, VK_F24)
             self.assertEndedEverything(w, run, exited=["Meadow.pptx"], still_open=[second])
             self.assertNotIn(deck, k.open_presentations(w))
             # The journal names the refused file and the host's own words for it.
@@ -488,7 +497,7 @@ class SystemScenarios(unittest.TestCase):
             # and the later monitor says where it is.
             run = covered_run([(second, 1), (second.upper(), 2)],
                               {2: k.TEXT_ALREADY_SHOWN.format(1)}, {"Meadow.pptx": 1}, journal)
-            k.probe(w, "key", VK_F24)
+            k.end_by_key(w, run.proc, VK_F24)
             self.assertEndedEverything(w, run, exited=["Meadow.pptx"], still_open=[second])
             self.assertEqual(standin.quit_standin(w), 0)
 
@@ -498,7 +507,7 @@ class SystemScenarios(unittest.TestCase):
             run = covered_run([(deck, 1), (second, 2)],
                               {1: k.window_not_found("Harbour.pptx"),
                                2: k.window_not_found("Meadow.pptx")}, {}, journal, shows=2)
-            k.probe(w, "key", VK_F24)
+            k.end_by_key(w, run.proc, VK_F24)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
                                        still_open=[deck, second])
             self.assertEqual(standin.quit_standin(w), 0)
@@ -514,16 +523,18 @@ class SystemScenarios(unittest.TestCase):
             standin.set_knobs(w, "Standin", UnknownMember=None, Version="8.0")
             k.write_settings(w, [(deck, 1), (missing, 2)], keyboard=False, mouse=True)
             run = Run(w, journal)
-            notice = w.wait_for(lambda: k.message_box_texts(w), timeout=30)
+            notice = w.wait_until(lambda: k.message_box_texts(w), 30, "the add-in's notice")
             self.assertEqual(notice, [k.VERSION_NOTICE])
             k.dismiss_message_box(w)
             self.assertTrue(run.wait_started())
-            w.wait_for(lambda: len(k.display_forms(w)) == 2, timeout=20)
-            time.sleep(0.4)
-            shot = k.screenshot(w)
-            labels = k.message_labels(w)
-            self.assertMessageWindow(w, shot, labels, 1, k.TEXT_NOT_READY)
-            self.assertMessageWindow(w, shot, labels, 2, k.TEXT_NOT_READY)
+            w.wait_until(lambda: len(k.display_forms(w)) == 2, 30, "2 monitor windows")
+            k.wait_armed(w)
+
+            def not_ready_texts(shot):
+                labels = k.message_labels(w)
+                self.assertMessageWindow(w, shot, labels, 1, k.TEXT_NOT_READY)
+                self.assertMessageWindow(w, shot, labels, 2, k.TEXT_NOT_READY)
+            k.wait_picture(w, not_ready_texts, "the not-ready texts")
             k.probe(w, "key", VK_F24)
             self.assertEndedEverything(w, run)
             self.assertEqual(run.calls("Presentations.Open"), [])
@@ -594,12 +605,12 @@ class Office32Scenarios(unittest.TestCase):
             self.assertEqual(k.processes_mapping(w, k.INSTALL_DIR + r"\x86\Tovrin.dll"), hosts)
             self.assertEqual(k.processes_mapping(w, k.INSTALL_DIR + r"\Paxendo.dll"), [])
 
-            time.sleep(0.5)
-            shot = k.screenshot(w)
-            self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
-            self.assertShowOver(w, run, shot, "Meadow.pptx", 2, OLIVE)
+            def both_shows(shot):
+                self.assertShowOver(w, run, shot, "Harbour.pptx", 1, AZURE)
+                self.assertShowOver(w, run, shot, "Meadow.pptx", 2, OLIVE)
+            k.wait_picture(w, both_shows, "both shows over their monitors")
             self.assertEqual(k.message_labels(w), {})
-            k.probe(w, "key", VK_F24)
+            k.end_by_key(w, run.proc, VK_F24)
             self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
                                        still_open=[harbour, meadow])
 

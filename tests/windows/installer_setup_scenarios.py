@@ -11,12 +11,12 @@ through a machine-wide regsvr32 of the installed library, made by the test.
 
 import hashlib
 import shutil
-import time
 import unittest
 
 import build_msi
 import e2e_kit
 import installer_kit as kit
+import runmode_kit as rk
 import standin
 import winekit
 from installer_kit import HKCU, HKLM, RegistryTree
@@ -25,6 +25,8 @@ CLASSES = r"Software\Classes"
 CLASSES32 = r"Software\Classes\Wow6432Node"
 LIBID = "{B4918A5C-260E-417E-AC1C-4888A85E7DB4}"
 SETTINGS_TITLE = "Kestova Screen Saver Settings"
+SETUP_TITLE = "Kestova Screen Saver Setup"
+UNINSTALL_TITLE = "Kestova Screen Saver Uninstall"
 FILES = ["Corvane.scr", "Paxendo.dll", "Tovrin.dll", "Uninstall.exe", "x86", "x86/Paxendo.dll",
          "x86/Tovrin.dll"]
 BUILT = {"Corvane.scr": winekit.WINDOWS_BIN / "Corvane.scr",
@@ -244,12 +246,11 @@ class PerUserSetup(SetupAssertions):
 
             # As the shell's Configure command starts it.
             proc = w.start_program([install_dir + r"\Corvane.scr"])
-            found = standin.wait_for_windows(w, SETTINGS_TITLE, timeout=20)
+            found = standin.wait_for_windows(w, SETTINGS_TITLE, timeout=30)
             self.assertEqual([x.title for x in found], [SETTINGS_TITLE])
-            time.sleep(0.5)  # the dialog takes the keyboard focus once shown
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             w.xdotool("key", "Escape")
-            proc.wait(15)
-            self.assertEqual(proc.returncode, 0)
+            self.assertEqual(proc.wait(30), 0)
 
     def test_uninstall_gives_back_the_screen_saver_and_removes_settings_when_asked(self):
         with winekit.WineSession("installer-per-user-uninstall") as w:
@@ -286,43 +287,46 @@ class PerUserSetup(SetupAssertions):
 
 class InteractiveSetup(SetupAssertions):
 
-    def press(self, w: winekit.WineSession, *keys: str):
-        time.sleep(0.5)  # a new page takes the keyboard focus once shown
+    def press(self, w: winekit.WineSession, title: str, control: str, *keys: str,
+              page_text: str | None = None):
+        """Types keys once the page is up: its `control` has the keyboard focus (and, where two
+        pages focus the same button, the page shows `page_text`)."""
+        if page_text:
+            w.wait_until(lambda: f"text {page_text}" in rk.probe(w, "dialog", title), 30,
+                         f'the page "{page_text}" of "{title}"')
+        rk.wait_keyboard(w, title, control)
         w.xdotool("key", *keys)
 
     def test_setup_and_uninstall_with_their_defaults_and_the_keyboard(self):
         with winekit.WineSession("installer-interactive") as w:
             setup = w.start_program([w.exe(kit.SETUP_EXE)])
-            self.assertTrue(w.wait_for(lambda: kit.x_window(w, "Kestova Screen Saver Setup"), 20))
             # Welcome, Options (only me, make it my screen saver), Folder: Install.
-            self.press(w, "Return")
-            self.press(w, "Return")
-            self.press(w, "Return")
-            self.assertTrue(w.wait_for(lambda: kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"),
-                                       30, 0.5))
+            self.press(w, SETUP_TITLE, "&Next >", "Return",
+                       page_text="Welcome to Kestova Screen Saver Setup")
+            self.press(w, SETUP_TITLE, "&Next >", "Return", page_text="Options")
+            self.press(w, SETUP_TITLE, "Edit\t", "Return")
+            w.wait_until(lambda: kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"), 60,
+                         "the setup's uninstall entry", interval=0.5)
             install_dir = kit.user_install_dir(w)
             # The finish page offers the settings, ticked: Finish opens them.
-            time.sleep(1)
-            self.press(w, "Return")
-            self.assertTrue(w.wait_for(lambda: kit.x_window(w, SETTINGS_TITLE), 20))
-            self.assertEqual(setup.wait(15), 0)
-            self.press(w, "Escape")
+            self.press(w, SETUP_TITLE, "&Choose the presentations now", "Return")
+            w.wait_until(lambda: kit.x_window(w, SETTINGS_TITLE), 30, "the settings dialog")
+            self.assertEqual(setup.wait(30), 0)
+            self.press(w, SETTINGS_TITLE, "", "Escape")
             self.assert_files_are_the_build(w, install_dir)
             self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
 
             write_settings(w)
             w.start_program([install_dir + r"\Uninstall.exe"])
-            self.assertTrue(w.wait_for(
-                lambda: kit.x_window(w, "Kestova Screen Saver Uninstall"), 20))
             # Confirm; tick Remove my settings too (Alt+R); Uninstall.
-            self.press(w, "Return")
-            self.press(w, "alt+r")
-            self.press(w, "Return")
-            self.assertTrue(w.wait_for(
-                lambda: not kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"), 30, 0.5))
-            self.press(w, "Return")
-            self.assertTrue(w.wait_for(
-                lambda: kit.x_window(w, "Kestova Screen Saver Uninstall") is None, 10))
+            self.press(w, UNINSTALL_TITLE, "&Next >", "Return")
+            self.press(w, UNINSTALL_TITLE, "&Uninstall", "alt+r")
+            self.press(w, UNINSTALL_TITLE, "&Remove my settings too", "Return")
+            w.wait_until(lambda: not kit.key_exists(w, rf"{HKCU}\{kit.UNINSTALL_KEY}"), 60,
+                         "the uninstaller to remove its entry", interval=0.5)
+            self.press(w, UNINSTALL_TITLE, "&Close", "Return")
+            w.wait_until(lambda: kit.x_window(w, UNINSTALL_TITLE) is None, 30,
+                         "the uninstaller's window to close")
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assertIsNone(screen_saver(w))
             self.assertFalse(kit.key_exists(w, rf"{HKCU}\Software\Kestova"))

@@ -14,8 +14,16 @@
 //                                       "gone <tick atom last seen> <tick hot key last
 //                                       taken>" or "timeout"
 //   swallowed MS                        presses F24 until a key press is no longer swallowed by
-//                                       a low-level hook: "passed <tick of the last swallowed
-//                                       press>" or "timeout"
+//                                       a low-level hook: "passed <tick just before the last
+//                                       swallowed press>" or "timeout"
+//   responds CLASS MS                   sends the window of class CLASS a message and waits up
+//                                       to MS for its thread to take it: "responds", "busy" or
+//                                       "no window" (a thread that takes sent messages outside
+//                                       any modal loop has finished its start-up)
+//   focus TITLE                         the control with the keyboard focus in the top-level
+//                                       window titled TITLE (or TITLE plus a blank) when that
+//                                       window is the foreground one, where typed keys go:
+//                                       "focus <class>\t<text>", "focus none" or "no window"
 //   close CLASS                         asks every top-level window of CLASS to close (system
 //                                       menu's Close, then WM_CLOSE): "asked <count>"
 //   hidden CLASS MS                     polls until no visible top-level window of CLASS is
@@ -295,18 +303,49 @@ int wmain(int argc, wchar_t** argv) {
             DWORD lastSwallowed = 0;
             bool passed = false;
             while (!passed && ::GetTickCount() - start < limit) {
-                // Stamped before the press: a hook swallows it no earlier than this, so the stamp
-                // never postdates the hook's removal (taken after the press, it could by a tick).
-                const DWORD now = ::GetTickCount();
+                // The tick before the press: the hook took it at this moment or later, so a
+                // probe starved between the press and the tick cannot make a hook that was
+                // already gone look alive.
+                const DWORD sent = ::GetTickCount();
                 Key(VK_F24, false);
                 passed = (::GetAsyncKeyState(VK_F24) & 0x8000) != 0;
                 Key(VK_F24, true);
                 if (!passed) {
-                    lastSwallowed = now;
+                    lastSwallowed = sent;
                     ::Sleep(1);
                 }
             }
             Print(passed ? L"passed " + std::to_wstring(lastSwallowed) : std::wstring(L"timeout"));
+        } else if (command == L"responds") {
+            const std::wstring className = next();
+            const UINT limit = static_cast<UINT>(number());
+            DWORD_PTR answer = 0;
+            if (HWND window = ::FindWindowW(className.c_str(), nullptr))
+                Print(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer)
+                          ? L"responds"
+                          : L"busy");
+            else
+                Print(L"no window");
+        } else if (command == L"focus") {
+            const std::wstring title = next();
+            HWND window = ::FindWindowW(nullptr, title.c_str());
+            if (!window)
+                window = ::FindWindowW(nullptr, (title + L" ").c_str());
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            if (!window) {
+                Print(L"no window");
+            } else if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ||
+                       !info.hwndFocus || ::GetAncestor(info.hwndFocus, GA_ROOT) != window ||
+                       ::GetForegroundWindow() != window) {
+                Print(L"focus none");
+            } else {
+                wchar_t className[64]{};
+                wchar_t text[256]{};
+                ::GetClassNameW(info.hwndFocus, className, 64);
+                ::GetWindowTextW(info.hwndFocus, text, 256);
+                Print(std::wstring(L"focus ") + className + L"\t" + text);
+            }
         } else if (command == L"extent") {
             const std::wstring text = next();
             HDC dc = ::GetDC(nullptr);

@@ -5,7 +5,6 @@ ends, and a failed start that the user can still end.
 
 import os
 import signal
-import time
 import unittest
 
 import runmode_kit as rk
@@ -43,8 +42,11 @@ def to_x_rect(w: winekit.WineSession, r: winekit.Rect) -> winekit.Rect:
 
 class RunModeScenarios(unittest.TestCase):
 
-    def assertEnds(self, proc, timeout=10, what="the run"):
-        self.assertTrue(rk.ended(proc, timeout), f"{what} did not end")
+    def assertEnds(self, proc, timeout=30, what="the run", journal=None):
+        if not rk.ended(proc, timeout):
+            tail = "\n".join(e.line for e in journal.entries()[-12:]) if journal else ""
+            self.fail(f"{what} did not end within {timeout} s" +
+                      (f"; the journal ends:\n{tail}" if journal else ""))
 
     def assertStillRuns(self, proc, seconds=1.0, what=""):
         self.assertFalse(rk.ended(proc, seconds), f"the run ended on {what}")
@@ -108,8 +110,11 @@ class RunModeScenarios(unittest.TestCase):
 
             text = f'File "{missing}" not found.'
             extent = int(rk.probe(w, "extent", text)[0].split()[1])
-            shot = w.screenshot(winekit.BUILD / "wine" / "runmode-three.png")
             area = to_x_rect(w, w.monitor_numbered(2))
+            shot = w.wait_screen(lambda s: s.share(area, winekit.is_black) > 0.97 and
+                                 s.bounding_box(area, winekit.is_yellow) is not None, 30,
+                                 "monitor 2 painted black with its yellow text",
+                                 path=winekit.BUILD / "wine" / "runmode-three.png")
             self.assertGreater(shot.share(area, winekit.is_black), 0.97)
             box = shot.bounding_box(area, winekit.is_yellow)
             self.assertIsNotNone(box, "no yellow text")
@@ -154,8 +159,8 @@ class RunModeScenarios(unittest.TestCase):
                 w.xdotool("mousemove", "100", "900")
                 proc = rk.start(w)
                 self.assertIsNotNone(rk.wait_started(w, proc))
-                w.wait_for(lambda: len(rk.windows(w, "TDisplayForm")) == 3, timeout=10)
-                time.sleep(0.3)
+                rk.wait_display_forms(w, 3)
+                rk.wait_armed(w)
                 return proc
 
             # Requests that are no run end at once, before any window; /c: opens the settings.
@@ -165,7 +170,7 @@ class RunModeScenarios(unittest.TestCase):
             self.assertTrue(w.wait_for(lambda: rk.windows(w, "KestovaConfigureForm"), timeout=20))
             self.assertIsNone(rk.main_window(w))
             proc.kill()
-            proc.wait(10)
+            proc.wait(30)
 
             proc = run(False, False)
             self.assertFalse(rk.hot_key_taken(w))
@@ -221,7 +226,7 @@ class RunModeScenarios(unittest.TestCase):
             # before EndScreenSaver arrives.
             proc = rk.start(w)
             self.assertIsNotNone(rk.wait_started(w, proc))
-            journal.wait_for_call("Addin.BeginScreenSaver")
+            rk.wait_polled(journal)
             init = journal.calls("Addin.InitializeScreenSaverSession")[0]
             add = journal.calls("Addin.AddScreenSaver")
             self.assertEqual([(a.vt, a.byref, arg_text(a)) for a in init.args],
@@ -230,10 +235,9 @@ class RunModeScenarios(unittest.TestCase):
             self.assertEqual([arg_text(a) for a in add[0].args], ["1", deck, "1"])
             forms = rk.windows(w, "TDisplayForm")
             self.assertEqual([f.rect for f in forms], [w.monitor_numbered(2)])
-            time.sleep(0.5)
-            shot = w.screenshot()
             area = to_x_rect(w, w.monitor_numbered(2))
-            self.assertGreater(shot.share(area, winekit.is_black), 0.995)
+            shot = w.wait_screen(lambda s: s.share(area, winekit.is_black) > 0.995, 30,
+                                 "monitor 2 painted black")
             self.assertIsNone(shot.bounding_box(area, winekit.is_yellow))
             passed = rk.probe(w, "swallowed", 10000)[0].split()
             self.assertEnds(proc)
@@ -249,7 +253,7 @@ class RunModeScenarios(unittest.TestCase):
             rk.reset_input(w)
             before = len(journal.calls("Addin.EndScreenSaver"))
             proc = rk.start(w)
-            self.assertEnds(proc, timeout=15)
+            self.assertEnds(proc, what="the run whose add-in asks to end")
             polls = journal.calls("Addin.ShouldEndScreenSaver")
             self.assertEqual(polls[-1].result, "VT_BOOL:-1")
             ends = journal.wait_for_call("Addin.EndScreenSaver", count=before + 1)
@@ -259,10 +263,9 @@ class RunModeScenarios(unittest.TestCase):
             # The host killed: the next tick's process wait ends the run.
             rk.reset_input(w)
             proc = rk.start(w)
-            journal.wait_for_call("Addin.ShouldEndScreenSaver",
-                                  count=len(journal.calls("Addin.ShouldEndScreenSaver")) + 1)
+            rk.wait_polled(journal)
             os.killpg(host.pid, signal.SIGKILL)
-            self.assertEnds(proc, timeout=10, what="the run after the host's death")
+            self.assertEnds(proc, what="the run after the host's death", journal=journal)
             self.assertNoCorvaneWindow(w)
 
     def test_failed_starts_are_reported_and_stay_endable(self):
@@ -272,13 +275,14 @@ class RunModeScenarios(unittest.TestCase):
             def failed_run(expected_text, main_shown):
                 rk.reset_input(w)
                 proc = rk.start(w)
-                texts = w.wait_for(lambda: [t for t in rk.probe(w, "dialog", rk.CAPTION)
-                                            if t.startswith("text ")], timeout=20)
+                texts = w.wait_until(lambda: [t for t in rk.probe(w, "dialog", rk.CAPTION)
+                                              if t.startswith("text ")], 30,
+                                     f'the report "{expected_text}"')
                 self.assertEqual(texts, ["text " + expected_text])
                 rk.probe(w, "press-ok", rk.CAPTION)
-                w.wait_for(lambda: not rk.probe(w, "dialog", rk.CAPTION)[0].startswith("text"),
-                           timeout=10)
-                time.sleep(0.3)
+                w.wait_until(lambda: rk.probe(w, "dialog", rk.CAPTION) == ["no dialog"], 30,
+                             "the report to close")
+                rk.wait_armed(w)
                 main = rk.main_window(w)
                 self.assertIsNotNone(main)
                 self.assertEqual(main.visible, main_shown)
@@ -325,14 +329,16 @@ class RunModeScenarios(unittest.TestCase):
             before = len(journal.calls())
             proc = rk.start(w)
             self.assertIsNotNone(rk.wait_started(w, proc))
-            w.wait_for(lambda: rk.windows(w, "TDisplayForm"), timeout=10)
-            time.sleep(0.5)
+            rk.wait_display_forms(w, 1)
+            rk.wait_armed(w)
             text = "Kestova Screen Saver server is not accessible."
             extent = rk.probe(w, "extent", text)[0].split()
             extent_width, extent_height = int(extent[1]), int(extent[2])
-            shot = w.screenshot()
-            box = shot.bounding_box(to_x_rect(w, w.monitor_numbered(1)), winekit.is_yellow)
-            self.assertIsNotNone(box)
+            area = to_x_rect(w, w.monitor_numbered(1))
+            shot = w.wait_screen(lambda s: s.share(area, winekit.is_black) > 0.97 and
+                                 s.bounding_box(area, winekit.is_yellow) is not None, 30,
+                                 "monitor 1 painted black with its yellow text")
+            box = shot.bounding_box(area, winekit.is_yellow)
             self.assertGreaterEqual(extent_height, 15, "8 pt at 120 dpi")
             # The ink of the text is a little narrower than its advance; a font made for 96 dpi
             # would be some 15 % narrower still.

@@ -8,10 +8,10 @@ import re
 import shutil
 import struct
 import subprocess
-import time
 import unittest
 from pathlib import Path
 
+import runmode_kit as rk
 import winekit
 
 SETTINGS_TITLE = "Kestova Screen Saver Settings"
@@ -165,28 +165,25 @@ class SettingsDialogScenarios(unittest.TestCase):
             self.assertIn("[       OK ] AboutBox.LayoutAtTheWindowsDpiCentredWithEveryTextWhole", out)
             # Pictures of both dialogs as Corvane shows them at 120 dpi, for the test output.
             proc = w.start_program([w.exe("Corvane.scr")])
-            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
-            self.assertIsNotNone(window, "no settings dialog")
-            time.sleep(0.5)
+            window = w.wait_until(lambda: x_window(w, SETTINGS_TITLE), 30, "the settings dialog")
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             capture(w, window, "settings-dialog-120dpi.png")
             w.xdotool("key", "alt+a")
-            about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
-            self.assertIsNotNone(about, "no about box")
-            time.sleep(0.5)
+            about = w.wait_until(lambda: x_window(w, ABOUT_TITLE), 30, "the about box")
+            rk.wait_keyboard(w, ABOUT_TITLE)
             capture(w, about, "about-box-120dpi.png")
             w.xdotool("key", "Escape")
-            self.assertTrue(w.wait_for(lambda: x_window(w, ABOUT_TITLE) is None, 10))
-            time.sleep(0.3)
+            w.wait_until(lambda: x_window(w, ABOUT_TITLE) is None, 30, "the about box to close")
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             w.xdotool("key", "Escape")
-            proc.wait(15)
+            self.assertEqual(proc.wait(30), 0)
 
     def test_corvane_configure_mode_saves_what_the_user_typed_and_clicked(self):
         with winekit.WineSession("settings-dialog-corvane", monitors=2) as w:
             first, second = write_shows(w, "Quarterly results.pptx", "Welcome.ppsx")
             proc = w.start_program([w.exe("Corvane.scr")])
-            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
-            self.assertIsNotNone(window, "no settings dialog")
-            time.sleep(0.5)  # the dialog takes the keyboard focus once shown
+            window = w.wait_until(lambda: x_window(w, SETTINGS_TITLE), 30, "the settings dialog")
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             frame = geometry(w, window)
             bottom_left, bottom_right = client_corners(frame)
             self.assertGreaterEqual(frame.width, DESIGN_CLIENT[0] + 2 * FRAME)
@@ -200,10 +197,9 @@ class SettingsDialogScenarios(unittest.TestCase):
             w.xdotool("key", "Tab", "Tab")
             w.xdotool("type", "--delay", "20", second)
             click(w, bottom_left, MOUSE_BOX)
-            time.sleep(0.3)
+            rk.wait_keyboard(w, SETTINGS_TITLE, "Enable mouse interaction")
             click(w, bottom_right, OK_BUTTON)
-            proc.wait(15)
-            self.assertEqual(proc.returncode, 0)
+            self.assertEqual(proc.wait(30), 0)
             self.assertEqual(reg_values(w, PRODUCT_KEY),
                              {"Count": "0x2", "EnableKeyboard": "0x0", "EnableMouse": "0x1"})
             self.assertEqual(reg_values(w, PRODUCT_KEY + r"\0"),
@@ -213,10 +209,10 @@ class SettingsDialogScenarios(unittest.TestCase):
 
             # /c: with a window handle opens the same dialog; Esc leaves the settings alone.
             proc = w.start_program([w.exe("Corvane.scr"), "/c:12345"])
-            self.assertIsNotNone(w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20))
-            time.sleep(0.3)
+            w.wait_until(lambda: x_window(w, SETTINGS_TITLE), 30, "the settings dialog")
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             w.xdotool("key", "ctrl+a", "BackSpace", "Escape")
-            proc.wait(15)
+            proc.wait(30)
             self.assertEqual(reg_values(w, PRODUCT_KEY + r"\0")["PresName"], first)
 
     def test_about_box_shows_the_program_icon_and_readme_screenshot(self):
@@ -230,9 +226,8 @@ class SettingsDialogScenarios(unittest.TestCase):
                 "\"MonitorNum\"=dword:00000001\r\n"
                 f"\"PresName\"=\"{first.replace(chr(92), chr(92) * 2)}\"\r\n\r\n")
             proc = w.start_program([w.exe("Corvane.scr")])
-            window = w.wait_for(lambda: x_window(w, SETTINGS_TITLE), 20)
-            self.assertIsNotNone(window)
-            time.sleep(0.5)
+            window = w.wait_until(lambda: x_window(w, SETTINGS_TITLE), 30, "the settings dialog")
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             shot = capture(w, window, "settings-dialog.png")
             if os.environ.get("KESTOVA_UPDATE_SCREENSHOTS"):
                 SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
@@ -240,26 +235,28 @@ class SettingsDialogScenarios(unittest.TestCase):
 
             # Alt+A: the About button's mnemonic.
             w.xdotool("key", "alt+a")
-            about = w.wait_for(lambda: x_window(w, ABOUT_TITLE), 10)
-            self.assertIsNotNone(about, "no about box")
-            time.sleep(0.5)
-            image = screenshot(w, winekit.BUILD / "screenshots" / "about-box-screen.png")
+            about = w.wait_until(lambda: x_window(w, ABOUT_TITLE), 30, "the about box")
+            rk.wait_keyboard(w, ABOUT_TITLE)
             box = geometry(w, about)
-            capture(w, about, "about-box.png")
             ox, oy = client_origin(box, ABOUT_CLIENT)
             icon = icon_pixels(winekit.ROOT / "screensaver" / "win" / "corvane.ico")
-            same = sum(1 for (x, y), rgb in icon.items()
-                       if all(abs(a - b) < 24 for a, b in
-                              zip(image.pixel(ox + ABOUT_ICON[0] + x, oy + ABOUT_ICON[1] + y), rgb)))
-            self.assertGreater(same / len(icon), 0.9, "the about box does not show the icon")
+
+            def icon_shown():
+                image = screenshot(w, winekit.BUILD / "screenshots" / "about-box-screen.png")
+                same = sum(1 for (x, y), rgb in icon.items()
+                           if all(abs(a - b) < 24 for a, b in
+                                  zip(image.pixel(ox + ABOUT_ICON[0] + x, oy + ABOUT_ICON[1] + y),
+                                      rgb)))
+                return same / len(icon) > 0.9
+            w.wait_until(icon_shown, 30, "the about box to show the program icon", interval=0.3)
+            capture(w, about, "about-box.png")
 
             w.xdotool("key", "Escape")
-            self.assertTrue(w.wait_for(lambda: x_window(w, ABOUT_TITLE) is None, 10))
+            w.wait_until(lambda: x_window(w, ABOUT_TITLE) is None, 30, "the about box to close")
             # Back in the settings dialog, Esc is Cancel and ends the program.
-            time.sleep(0.3)
+            rk.wait_keyboard(w, SETTINGS_TITLE)
             w.xdotool("key", "Escape")
-            proc.wait(15)
-            self.assertEqual(proc.returncode, 0)
+            self.assertEqual(proc.wait(30), 0)
 
 
 if __name__ == "__main__":
