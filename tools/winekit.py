@@ -30,6 +30,28 @@ WINESERVER = "/usr/lib/wine/wineserver"
 BACKGROUND = (0x33, 0x66, 0x99)  # painted root window: "black covers the monitor" must mean something
 
 
+def _fixed_address_space() -> None:
+    """Every program started from here on (Wine's loader, its wineserver and services, and all
+    that they start in turn) gets an address space laid out without randomisation. Wine needs
+    fixed addresses (the shared user data at 0x7ffe0000 among them); now and then a randomised
+    layout has already put something there, and the new process dies in its start-up ("failed
+    to map the shared user data: c0000018"), which a caller sees as a program that printed
+    nothing, or as "ShellExecuteEx failed: Internal error" from start.exe. The setting is
+    inherited across fork and exec, so setting it once in this process covers the whole tree."""
+    import ctypes
+    ADDR_NO_RANDOMIZE = 0x0040000
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        current = libc.personality(0xFFFFFFFF)
+        if current != -1 and not current & ADDR_NO_RANDOMIZE:
+            libc.personality(current | ADDR_NO_RANDOMIZE)
+    except (OSError, AttributeError):
+        pass
+
+
+_fixed_address_space()
+
+
 @dataclasses.dataclass(frozen=True)
 class Rect:
     left: int
