@@ -305,7 +305,7 @@ class WineSession:
 
     def run(self, args: list[str], timeout: float = 60, check: bool = False,
             extra_env: dict | None = None) -> subprocess.CompletedProcess:
-        """Runs a Windows program to its end; on time-out it is killed and TimeoutExpired raised.
+        """Runs a Windows program to its end; on time-out it is killed and the failure shows its output.
 
         Output goes through files, not pipes: a COM server that the program starts inherits its
         standard handles, and a pipe would stay open for as long as that server runs.
@@ -320,7 +320,13 @@ class WineSession:
             except subprocess.TimeoutExpired:
                 _kill_group(proc)
                 proc.wait()
-                raise
+                # What it printed tells where it stopped (a test suite names its last test).
+                out.seek(0)
+                err.seek(0)
+                raise AssertionError(
+                    f"{args} did not end within {timeout:g} s; the end of its output:\n"
+                    f"{out.read()[-3000:].decode(errors='replace')}\n"
+                    f"{err.read()[-2000:].decode(errors='replace')}") from None
             out.seek(0)
             err.seek(0)
             result = subprocess.CompletedProcess(args, proc.returncode,
