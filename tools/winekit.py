@@ -305,7 +305,8 @@ class WineSession:
 
     def run(self, args: list[str], timeout: float = 60, check: bool = False,
             extra_env: dict | None = None) -> subprocess.CompletedProcess:
-        """Runs a Windows program to its end; on time-out it is killed and the failure shows its output.
+        """Runs a Windows program to its end; on time-out it is killed and the failure shows its
+        output.
 
         Output goes through files, not pipes: a COM server that the program starts inherits its
         standard handles, and a pipe would stay open for as long as that server runs.
