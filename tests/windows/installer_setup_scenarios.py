@@ -81,6 +81,16 @@ def screen_saver(w: winekit.WineSession):
 
 class SetupAssertions(unittest.TestCase):
 
+    def assert_addin_loads_in_a_started_host(self, w: winekit.WineSession) -> standin.Journal:
+        """The stand-in host, started and asked to quit, connected the add-in on its own."""
+        standin.start_standin(w)
+        journal = standin.Journal(w)
+        self.assertTrue(journal.wait_for(
+            lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
+            in j.addin_events(), 20), journal.text())
+        self.assertEqual(standin.quit_standin(w), 0)
+        return journal
+
     def assert_files_are_the_build(self, w: winekit.WineSession, install_dir: str):
         folder = kit.unix_path(w, install_dir)
         self.assertEqual(kit.files_under(folder), FILES)
@@ -368,12 +378,7 @@ class MachineWideSetup(SetupAssertions):
 
             # Loaded without any help: the machine's add-in key, and the machine-wide classes
             # are the ones Wine honours.
-            standin.start_standin(w)
-            journal = standin.Journal(w)
-            self.assertTrue(journal.wait_for(
-                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
-                in j.addin_events(), 20), journal.text())
-            self.assertEqual(standin.quit_standin(w), 0)
+            journal = self.assert_addin_loads_in_a_started_host(w)
 
             # Run again without switches: an upgrade of the machine-wide installation.
             self.assertEqual(kit.run_setup(w).returncode, 0)
@@ -468,12 +473,7 @@ class FleetPackage(SetupAssertions):
             self.assertEqual([k for t in TRACES for k in hkcu.mentions(t)], [])
 
             # A user who never ran any setup: PowerPoint loads the add-in from the machine's key.
-            standin.start_standin(w)
-            journal = standin.Journal(w)
-            self.assertTrue(journal.wait_for(
-                lambda j: (kit.ADDIN_PROGID, "OnStartupComplete", "0x00000000")
-                in j.addin_events(), 20), journal.text())
-            self.assertEqual(standin.quit_standin(w), 0)
+            journal = self.assert_addin_loads_in_a_started_host(w)
             # So does 32-bit PowerPoint, from the 32-bit view's records and key.
             mark = len(journal.addin_events())
             w.start_program([str(e2e_kit.STANDIN32_EXE)])
