@@ -47,6 +47,22 @@ def short_id(test_id: str) -> str:
     return ".".join(test_id.split(".")[-2:])
 
 
+class TimedResult(unittest.TextTestResult):
+    """Notes each scenario's time: the slowest are named at the end, the place to look when the
+    suite grows slow."""
+
+    times: dict[str, float] = {}
+
+    def startTest(self, test):
+        self._started = time.monotonic()
+        super().startTest(test)
+
+    def stopTest(self, test):
+        super().stopTest(test)
+        key = short_id(test.id())
+        TimedResult.times[key] = TimedResult.times.get(key, 0.0) + time.monotonic() - self._started
+
+
 def summary(passed: int, failed: int, skipped: int) -> str:
     line = f"{passed} passed, {failed} failed"
     return line + (f", {skipped} skipped" if skipped else "")
@@ -75,7 +91,8 @@ def main() -> int:
             print(f"== round {round_no} of {args.repeat}", flush=True)
             os.environ["KESTOVA_RUN_TAG"] = f"round{round_no}"
         # A fresh suite each round: a test case object runs once.
-        result = unittest.TextTestRunner(verbosity=2).run(load(args.folders, args.patterns))
+        runner = unittest.TextTestRunner(verbosity=2, resultclass=TimedResult)
+        result = runner.run(load(args.folders, args.patterns))
         broken = result.failures + result.errors + [(t, "") for t in result.unexpectedSuccesses]
         for test, _ in broken:
             key = short_id(test.id())
@@ -95,6 +112,8 @@ def main() -> int:
         width = max(len(k) for k in failures)
         for key, count in sorted(failures.items(), key=lambda kv: (-kv[1], kv[0])):
             print(f"{key:<{width}}  {count}/{args.repeat} failed")
+    slowest = sorted(TimedResult.times.items(), key=lambda kv: -kv[1])[:5]
+    print("slowest: " + ", ".join(f"{key} {seconds:.0f} s" for key, seconds in slowest))
     if args.counts:
         Path(args.counts).write_text(json.dumps(
             {"passed": passed, "failed": failed, "skipped": skipped}) + "\n")
