@@ -59,8 +59,12 @@ class TimedResult(unittest.TextTestResult):
 
     def stopTest(self, test):
         super().stopTest(test)
+        seconds = time.monotonic() - self._started
         key = short_id(test.id())
-        TimedResult.times[key] = TimedResult.times.get(key, 0.0) + time.monotonic() - self._started
+        TimedResult.times[key] = TimedResult.times.get(key, 0.0) + seconds
+        if self.showAll:
+            self.stream.writeln(f"    {seconds:.1f} s")
+            self.stream.flush()
 
 
 def summary(passed: int, failed: int, skipped: int) -> str:
@@ -113,7 +117,9 @@ def main() -> int:
         for key, count in sorted(failures.items(), key=lambda kv: (-kv[1], kv[0])):
             print(f"{key:<{width}}  {count}/{args.repeat} failed")
     slowest = sorted(TimedResult.times.items(), key=lambda kv: -kv[1])[:5]
-    print("slowest: " + ", ".join(f"{key} {seconds:.0f} s" for key, seconds in slowest))
+    each = " a round" if args.repeat > 1 else ""
+    print("slowest: " + ", ".join(f"{key} {seconds / args.repeat:.0f} s{each}"
+                                  for key, seconds in slowest))
     if args.counts:
         Path(args.counts).write_text(json.dumps(
             {"passed": passed, "failed": failed, "skipped": skipped}) + "\n")

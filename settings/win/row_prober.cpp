@@ -1,7 +1,9 @@
 #include "settings/win/row_prober.h"
 
+#include "common/win/detached_work.h"
+
+#include <functional>
 #include <mutex>
-#include <thread>
 
 namespace kestova::win {
 
@@ -69,10 +71,12 @@ void RowProber::Ask(size_t row, const std::wstring& text) {
         ::PostMessageW(shared->window, shared->message, 0, 0);
     };
     try {
-        std::thread(work).detach();
+        std::function<void()> job(work);
+        if (StartDetachedWork(job))
+            return;
     } catch (...) {
-        work(); // no thread to be had: asked here, and answered as if from one
     }
+    work(); // no thread to be had: asked here, and answered as if from one
 }
 
 bool RowProber::TakeAnswers() {

@@ -1,5 +1,6 @@
 #include "settings/win/shell_paths.h"
 
+#include "common/win/detached_work.h"
 #include "common/win/unique_handle.h"
 
 #include <shlobj.h>
@@ -8,8 +9,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <functional>
 #include <optional>
-#include <thread>
 
 namespace kestova::win {
 
@@ -81,12 +82,14 @@ PathKind ProbePathWithin(const std::wstring& path, DWORD budgetMilliseconds) noe
     };
     try {
         auto answer = std::make_shared<Answer>();
-        std::thread([answer, path] {
+        std::function<void()> probe = [answer, path] {
             const PathKind kind = ProbePath(path);
             std::lock_guard<std::mutex> guard(answer->lock);
             answer->kind = kind;
             answer->arrived.notify_all();
-        }).detach();
+        };
+        if (!StartDetachedWork(probe))
+            return PathKind::Missing;
         std::unique_lock<std::mutex> guard(answer->lock);
         answer->arrived.wait_for(guard, std::chrono::milliseconds(budgetMilliseconds),
                                  [&] { return answer->kind.has_value(); });
