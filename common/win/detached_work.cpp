@@ -22,16 +22,14 @@ DWORD WINAPI RunWork(void* parameter) {
 
 } // namespace
 
-bool StartDetachedWork(std::function<void()>& work) noexcept {
-    std::unique_ptr<std::function<void()>> owned(new (std::nothrow) std::function<void()>());
+bool StartDetachedWork(std::function<void()> work) noexcept {
+    std::unique_ptr<std::function<void()>> owned(new (std::nothrow)
+                                                     std::function<void()>(std::move(work)));
     if (!owned)
         return false;
-    owned->swap(work);
     UniqueHandle thread(::CreateThread(nullptr, 0, RunWork, owned.get(), 0, nullptr));
-    if (!thread) {
-        owned->swap(work);
+    if (!thread)
         return false;
-    }
     owned.release(); // the thread's now; closing the handle leaves it running
     return true;
 }

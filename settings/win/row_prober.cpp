@@ -71,8 +71,7 @@ void RowProber::Ask(size_t row, const std::wstring& text) {
         ::PostMessageW(shared->window, shared->message, 0, 0);
     };
     try {
-        std::function<void()> job(work);
-        if (StartDetachedWork(job))
+        if (StartDetachedWork(work))
             return;
     } catch (...) {
     }

@@ -7,9 +7,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <functional>
 #include <optional>
 
 namespace kestova::win {
@@ -82,13 +82,12 @@ PathKind ProbePathWithin(const std::wstring& path, DWORD budgetMilliseconds) noe
     };
     try {
         auto answer = std::make_shared<Answer>();
-        std::function<void()> probe = [answer, path] {
-            const PathKind kind = ProbePath(path);
-            std::lock_guard<std::mutex> guard(answer->lock);
-            answer->kind = kind;
-            answer->arrived.notify_all();
-        };
-        if (!StartDetachedWork(probe))
+        if (!StartDetachedWork([answer, path] {
+                const PathKind kind = ProbePath(path);
+                std::lock_guard<std::mutex> guard(answer->lock);
+                answer->kind = kind;
+                answer->arrived.notify_all();
+            }))
             return PathKind::Missing;
         std::unique_lock<std::mutex> guard(answer->lock);
         answer->arrived.wait_for(guard, std::chrono::milliseconds(budgetMilliseconds),
