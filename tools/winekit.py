@@ -179,6 +179,26 @@ def winpath(unix_path) -> str:
     return "Z:" + str(Path(unix_path).resolve()).replace("/", "\\")
 
 
+def runs_32_bit_programs() -> bool:
+    """Whether this machine can run 32-bit Windows programs at all: Wine's 32-bit loader is a
+    32-bit Linux program, and some kernels (virtual machines built without 32-bit emulation,
+    or with it switched off) refuse it with "Exec format error"; 32-bit Office can't be
+    tested on such a machine."""
+    global _RUNS_32_BIT
+    if _RUNS_32_BIT is None:
+        try:
+            subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60, check=False)
+            _RUNS_32_BIT = True
+        except OSError:
+            _RUNS_32_BIT = False
+    return _RUNS_32_BIT
+
+
+_RUNS_32_BIT: bool | None = None
+NO_32_BIT = "this machine can't run 32-bit programs (its kernel refuses Wine's 32-bit loader)"
+
+
 def _wine_version() -> str:
     done = subprocess.run([WINE, "--version"], capture_output=True, text=True, timeout=60,
                           check=False)

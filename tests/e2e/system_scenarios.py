@@ -572,6 +572,7 @@ class SystemScenarios(unittest.TestCase):
             self.assertIn("The host did not answer in time", block.text)
 
 
+@unittest.skipUnless(winekit.runs_32_bit_programs(), winekit.NO_32_BIT)
 class Office32Scenarios(unittest.TestCase):
     """32-bit Office: the setup installs for every user, the 32-bit host (started by the 64-bit
     Corvane.scr through COM) loads the 32-bit add-in from the setup's 32-bit registration and
