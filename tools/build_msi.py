@@ -55,9 +55,10 @@ def queries(version: str) -> list[str]:
         "CREATE TABLE `Condition` (`Feature_` CHAR(38) NOT NULL, `Level` SHORT NOT NULL, "
         "`Condition` CHAR(255) PRIMARY KEY `Feature_`, `Level`)",
         "INSERT INTO `Condition` (`Feature_`, `Level`, `Condition`) "
-        "VALUES ('ScreenSaverForEveryone', 1, 'SETSCREENSAVER = \"1\"')",
+        "VALUES ('ScreenSaverForEveryone', 1, "
+        "'SETSCREENSAVER = \"1\" OR (KEPTSCREENSAVER AND SETSCREENSAVER <> \"0\")')",
         "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;"
-        "SETSCREENSAVER;INSTALLDIR;KESTOVADIR;SETUPFORALL;SETUPFORME' "
+        "SETSCREENSAVER;INSTALLDIR;KESTOVADIR;KEPTSCREENSAVER;SETUPFORALL;SETUPFORME' "
         "WHERE `Property` = 'SecureCustomProperties'",
         # The same version replaces the installed one too (two builds of one version would
         # otherwise share components under two entries).

@@ -128,7 +128,7 @@ class SetupAssertions(unittest.TestCase):
         root = rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall"
         tree = RegistryTree.read(w, root)
         return {k: v for k, v in tree.under(root).items()
-                if "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
+                if k.startswith("{") and "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
 
     def assert_package_refused(self, w: winekit.WineSession):
         """The package refuses beside the setup program's installation (ERROR_INSTALL_FAILURE)."""
@@ -255,8 +255,8 @@ class PerUserSetup(SetupAssertions):
                 if "\\" not in clsid_key:
                     self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\CLSID\{clsid_key}"))
             self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\{kit.ADDIN_PROGID}"))
-            library = hkcu if hkcu.has(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64") else hklm
-            root = HKCU if library is hkcu else HKLM
+            library = hkcu
+            root = HKCU if hkcu.has(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64") else HKLM
             self.assertEqual(library.value(rf"{root}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64"),
                              install_dir + r"\Paxendo.dll")
             self.assertEqual(hkcu.value(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win32"),
@@ -514,13 +514,13 @@ class FleetPackage(SetupAssertions):
                                           "SETSCREENSAVER=1"), 0)
             stub = registry(w).value(rf"{HKLM}\{ACTIVE_SETUP}", "StubPath")
             self.assertIsNotNone(stub, "no Active Setup command")
-            # A user's logon: without a short name (the file is away for a moment, so Windows
+            # A user's logon: without short names (the folders are away for a moment, so Wine
             # has none to give) the long path, blanks and all, is one argument of reg.exe.
-            scr = kit.unix_path(w, install_dir + r"\Corvane.scr")
-            scr.rename(scr.with_suffix(".away"))
+            top = kit.unix_path(w, r"C:\Fleet Apps")
+            top.rename(top.with_name("away"))
             logon(w, stub)
             self.assertEqual(screen_saver(w), install_dir + r"\Corvane.scr")
-            scr.with_suffix(".away").rename(scr)
+            top.with_name("away").rename(top)
             logon(w, stub)
             chosen = kit.short_path(w, install_dir + r"\Corvane.scr")
             self.assertEqual(screen_saver(w), chosen)
