@@ -87,8 +87,20 @@ class SetupProgram(unittest.TestCase):
         # 32-bit view of the registry.
         bits = {k: int(v[2]) & 256 for k, v in table("Component").items()}
         self.assertEqual({k for k, v in bits.items() if not v}, {"Addin32", "Window32"})
-        self.assertEqual(table("Condition"),
-                         {"ScreenSaverForEveryone": ["1", 'SETSCREENSAVER = "1"']})
+        self.assertEqual(table("Condition"), {"ScreenSaverForEveryone": [
+            "1", 'SETSCREENSAVER = "1" OR (KEPTSCREENSAVER AND SETSCREENSAVER <> "0")']})
+        # The logon command that clears users' screen saver outlives the package (16).
+        self.assertEqual(int(table("Component")["ScreenSaverFollows"][2]) & 16, 16)
+        # The same version upgrades too (512: the maximum version included).
+        rows = subprocess.run(["msiinfo", "export", package, "Upgrade"], capture_output=True,
+                              text=True, check=True).stdout.splitlines()[3:]
+        upgrades = {r.split("\t")[-1]: r.split("\t") for r in rows}
+        self.assertEqual(upgrades["WIX_UPGRADE_DETECTED"][2], kit.build_version())
+        self.assertEqual(int(upgrades["WIX_UPGRADE_DETECTED"][4]) & 512, 512)
+        # A running PowerPoint is never closed for the add-in's files.
+        self.assertEqual(properties["MSIRESTARTMANAGERCONTROL"], "Disable")
+        # Apps shows the screen saver's icon.
+        self.assertIn(properties["ARPPRODUCTICON"], table("Icon"))
 
     def test_every_binary_carries_the_project_version(self):
         version = kit.build_version()
