@@ -51,7 +51,8 @@ WATCHED = [rf"{HKCU}\Software\Classes", rf"{HKCU}\Software\Microsoft\Office",
            rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall",
            rf"{HKLM}\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall",
            rf"{HKLM}\Software\Microsoft\Active Setup\Installed Components",
-           rf"{HKLM}\Software\Kestova", rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
+           rf"{HKLM}\Software\Kestova",
+           rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
            rf"{HKLM}\Software\Classes\Installer"]
 DESKTOP = rf"{HKCU}\{kit.DESKTOP_KEY}"
 # Office's own keys, for each bitness of the machine and for the user.
