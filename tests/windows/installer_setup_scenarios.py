@@ -544,6 +544,10 @@ class FleetPackage(SetupAssertions):
             self.assertEqual(follow["Version"], build_msi.setup_version(kit.build_version()) + ",0")
             logon(w, follow["StubPath"])
             self.assertEqual(screen_saver(w), chosen)
+            # A user whose screen saver names the folder of a version installed elsewhere before.
+            set_screen_saver(w, r"C:\Old Place\Corvane.scr")
+            logon(w, follow["StubPath"])
+            self.assertEqual(screen_saver(w), chosen)
             # The same version again (another build): it replaces the installed one.
             self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup-again.msi"), 0)
             entries = self.product_entries(w)
