@@ -17,6 +17,7 @@ import standin
 import winekit
 
 SETUP_EXE = "KestovaSetup.exe"
+REGISTRY_EXE = "StandinRegistry.exe"
 PRODUCT = "Kestova Screen Saver"
 HKCU = "HKEY_CURRENT_USER"
 HKLM = "HKEY_LOCAL_MACHINE"
@@ -40,19 +41,12 @@ class RegistryTree:
 
     @classmethod
     def read(cls, w: winekit.WineSession, *keys: str, subkeys: bool = True) -> "RegistryTree":
-        """The keys (with everything below them unless subkeys is False) that exist, read by one
-        batch of reg.exe queries: only what a test looks at (exporting whole hives with regedit
-        takes many seconds each)."""
-        reg = r"C:\windows\system32\reg.exe"
-        script = w.prefix / "drive_c" / "installer-read.bat"
-        script.write_text("@echo off\r\n" + "".join(
-            f'echo {_QUERY}\r\n{reg} query "{key}"{" /s" if subkeys else ""}\r\n'
-            for key in keys))
-        try:
-            out = w.run(["cmd", "/c", r"C:\installer-read.bat"], timeout=60).stdout
-        finally:
-            script.unlink()
-        return cls(parse_query(out, subkeys))
+        """The keys (with everything below them unless subkeys is False) that exist, read in one
+        process: only what a test looks at (exporting whole hives with regedit takes many
+        seconds each, and so does one reg.exe per key)."""
+        args = [] if subkeys else ["/values"]
+        out = w.run([w.exe(REGISTRY_EXE), *args, *keys], timeout=60, check=True).stdout
+        return cls(parse_query(out))
 
     def keys(self) -> list[str]:
         return [k for k, _ in self._keys.values()]
@@ -106,28 +100,17 @@ def _query_data(kind: str, text: str):
     return bytes.fromhex(text)
 
 
-_QUERY = "::query"
-
-
-def parse_query(text: str, subkeys: bool = True) -> dict[str, dict[str, object]]:
-    """reg.exe query output, each query after a _QUERY line: a key's full name on a line of its
-    own, its values indented below it ("(Default)" for the default value). Without /s the
-    subkeys' names follow the values."""
+def parse_query(text: str) -> dict[str, dict[str, object]]:
+    """StandinRegistry.exe's output, laid out as reg.exe query's: a key's full name on a line of
+    its own, its values indented below it ("(Default)" for the default value)."""
     keys: dict[str, dict[str, object]] = {}
     current = None
-    first = False
     for line in text.splitlines():
         line = line.rstrip("\r")
-        if line.strip() == _QUERY:
-            first = True
-        elif line.startswith("HKEY_"):
-            current = line.strip() if first or subkeys else None
-            first = False
-            if current:
-                keys.setdefault(current, {})
+        if line.startswith("HKEY_"):
+            current = keys.setdefault(line.strip(), {})
         elif current is not None and (m := _VALUE.match(line)):
-            name = "" if m[1] == "(Default)" else m[1]
-            keys[current][name] = _query_data(m[2], m[3] or "")
+            current["" if m[1] == "(Default)" else m[1]] = _query_data(m[2], m[3] or "")
     return keys
 
 
