@@ -12,11 +12,15 @@
 ;                       beside an installation for every user, which only an administrator
 ;                       can upgrade)
 ;   /SETSCREENSAVER=1|0 make Kestova the current user's screen saver (silent default 0, else 1)
+;   /FORCE              silent, go ahead while PowerPoint runs (else exit code 32)
 ;   /D=<folder>         installation folder (last, unquoted)
+; Refused while the Windows Installer package is installed (exit code 1638): one installation
+; per machine.
 ; Command line of Uninstall.exe (for an installation for every user it starts itself again with
 ; administrator rights, adding /ELEVATED; refused: exit code 740):
 ;   /S                  silent
-;   /REMOVESETTINGS=1   also remove the user's settings (kept by default)
+;   /REMOVESETTINGS=1   also remove the user's settings and run journal (kept by default)
+;   /FORCE              silent, go ahead while PowerPoint runs (else exit code 32)
 
 Unicode true
 Target amd64-unicode
@@ -40,6 +44,8 @@ SetCompressor /SOLID lzma
 !define PRODUCT_PAGE "https://www.kestova.com/screensaver/screensaver.html"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KestovaScreenSaver"
 !define SETTINGS_KEY "Software\Kestova\Kestova Screen Saver"
+; HKLM: the folder of the Windows Installer package's installation, while it is installed.
+!define PACKAGE_KEY "Software\Kestova\Kestova Screen Saver"
 !define SCREENSAVER_ICON "${__FILEDIR__}/../screensaver/win/corvane.ico"
 
 ; The version resource needs four numbers; the project may give fewer.
@@ -107,6 +113,7 @@ Function .onInit
     ${EndIf}
     Call ChooseScope
     Call ApplyScope
+    Call RefuseBesideThePackage
     ${If} ${Silent}
     ${AndIf} $AllUsers == 1
         Call IsAdmin
@@ -117,6 +124,20 @@ Function .onInit
         ${EndIf}
     ${EndIf}
     Call WaitForPowerPointToClose
+FunctionEnd
+
+; One installation per machine: beside the package's, one for everyone would take over its
+; records (and its removal would take them away), and a user's own would shadow it for that user.
+Function RefuseBesideThePackage
+    ReadRegStr $0 HKLM "${PACKAGE_KEY}" "InstallDir"
+    ${If} $0 != ""
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} is already installed for every user of this \
+            computer by its Windows Installer package (KestovaSetup.msi), in $0. Setup changed \
+            nothing: use that installation, or ask your administrator to remove the package \
+            first." /SD IDOK
+        SetErrorLevel 1638 ; ERROR_PRODUCT_VERSION: another version of this product is installed
+        Quit
+    ${EndIf}
 FunctionEnd
 
 ; As the shell's Configure command does: no argument.
@@ -210,6 +231,13 @@ Section "Uninstall"
     ${If} $RemoveSettings == 1
         DeleteRegKey HKCU "${SETTINGS_KEY}"
         DeleteRegKey /ifnosubkeys /ifnovalues HKCU "Software\Kestova"
+        ; The run journal is this user's too (whatever the installation's scope).
+        SetShellVarContext current
+        RMDir /r "$LOCALAPPDATA\Kestova\${PRODUCT}"
+        RMDir "$LOCALAPPDATA\Kestova"
+        ${If} $AllUsers == 1
+            SetShellVarContext all
+        ${EndIf}
     ${EndIf}
 
     ; A library still loaded by a running PowerPoint goes at the next restart.

@@ -229,9 +229,21 @@ Function un.UnregisterAddin
 FunctionEnd
 
 !macro DefineWaitForPowerPoint UN
-; A running PowerPoint holds the add-in's libraries open: ask the user to close it first.
+; A running PowerPoint holds the add-in's libraries open: ask the user to close it first. Silent,
+; end with ERROR_SHARING_VIOLATION unless /FORCE says to go ahead.
 Function ${UN}WaitForPowerPointToClose
-    ${IfNot} ${Silent}
+    ${If} ${Silent}
+        FindWindow $0 "PPTFrameClass"
+        ${If} $0 != 0
+            ${GetParameters} $R0
+            ClearErrors
+            ${GetOptions} $R0 "/FORCE" $R1
+            ${If} ${Errors}
+                SetErrorLevel 32
+                Quit
+            ${EndIf}
+        ${EndIf}
+    ${Else}
         ${Do}
             FindWindow $0 "PPTFrameClass"
             ${If} $0 == 0

@@ -1,9 +1,9 @@
 """Helpers for the installer's Wine scenarios: run the setup and the uninstaller silently, read the
-prefix's registry as a tree, list installed files.
+prefix's registry keys a test looks at, list installed files.
 
     with winekit.WineSession("name") as w:
         installer_kit.run_setup(w, "/SETSCREENSAVER=1")
-        hkcu = installer_kit.RegistryTree.export(w, r"HKEY_CURRENT_USER\\Software")
+        hkcu = installer_kit.RegistryTree.read(w, r"HKEY_CURRENT_USER\\Software\\Kestova")
         installer_kit.uninstall(w, installer_kit.HKCU)
 """
 
@@ -17,6 +17,7 @@ import standin
 import winekit
 
 SETUP_EXE = "KestovaSetup.exe"
+REGISTRY_EXE = "StandinRegistry.exe"
 PRODUCT = "Kestova Screen Saver"
 HKCU = "HKEY_CURRENT_USER"
 HKLM = "HKEY_LOCAL_MACHINE"
@@ -31,23 +32,21 @@ HOST_PROGID = "Paxendo.HostClass"
 
 
 class RegistryTree:
-    """A registry subtree as regedit exports it: {key path: {value name: data}}, looked up without
-    regard to case (as Windows does). The default value's name is ""; REG_SZ data is str,
-    REG_DWORD int, REG_EXPAND_SZ str, REG_MULTI_SZ list, anything else bytes."""
+    """Registry keys as reg.exe lists them: {key path: {value name: data}}, looked up without
+    regard to case (as Windows does). The default value's name is ""; REG_SZ and REG_EXPAND_SZ
+    data is str, REG_DWORD and REG_QWORD int, REG_MULTI_SZ list, anything else bytes."""
 
     def __init__(self, keys: dict[str, dict[str, object]]):
         self._keys = {k.lower(): (k, v) for k, v in keys.items()}
 
     @classmethod
-    def export(cls, w: winekit.WineSession, key: str) -> "RegistryTree":
-        target = w.prefix / "drive_c" / "installer-export.reg"
-        target.unlink(missing_ok=True)
-        w.run(["regedit", "/E", r"C:\installer-export.reg", key], timeout=60)
-        if not target.exists():
-            return cls({})  # the key does not exist
-        text = target.read_bytes().decode("utf-16")
-        target.unlink()
-        return cls(parse_reg(text))
+    def read(cls, w: winekit.WineSession, *keys: str, subkeys: bool = True) -> "RegistryTree":
+        """The keys (with everything below them unless subkeys is False) that exist, read in one
+        process: only what a test looks at (exporting whole hives with regedit takes many
+        seconds each, and so does one reg.exe per key)."""
+        args = [] if subkeys else ["/values"]
+        out = w.run([w.exe(REGISTRY_EXE), *args, *keys], timeout=60, check=True).stdout
+        return cls(parse_query(out))
 
     def keys(self) -> list[str]:
         return [k for k, _ in self._keys.values()]
@@ -88,40 +87,30 @@ class RegistryTree:
         return found
 
 
-_NAME = re.compile(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', re.S)
+_VALUE = re.compile(r"^    (.*?)    (REG_[A-Z_]+)(?:    (.*))?$")
 
 
-def _unescape(quoted: str) -> str:
-    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "0": "\0"}.get(m[1], m[1]),
-                  quoted[1:-1])
+def _query_data(kind: str, text: str):
+    if kind in ("REG_DWORD", "REG_QWORD"):
+        return int(text, 16)
+    if kind == "REG_MULTI_SZ":
+        return [s for s in text.split("\\0") if s]
+    if kind in ("REG_SZ", "REG_EXPAND_SZ"):
+        return text
+    return bytes.fromhex(text)
 
 
-def _data(text: str):
-    if text.startswith('"'):
-        return _unescape(text)
-    if text.startswith("dword:"):
-        return int(text[6:], 16)
-    kind, _, body = text.partition(":")
-    raw = bytes(int(b, 16) for b in body.replace("\\", "").replace(" ", "").split(",") if b)
-    if kind == "hex(2)":
-        return raw.decode("utf-16-le").rstrip("\0")
-    if kind == "hex(7)":
-        return [s for s in raw.decode("utf-16-le").split("\0") if s]
-    return raw
-
-
-def parse_reg(text: str) -> dict[str, dict[str, object]]:
+def parse_query(text: str) -> dict[str, dict[str, object]]:
+    """StandinRegistry.exe's output, laid out as reg.exe query's: a key's full name on a line of
+    its own, its values indented below it ("(Default)" for the default value)."""
     keys: dict[str, dict[str, object]] = {}
     current = None
-    # Binary data continues on the next line after a trailing backslash.
-    lines = re.sub(r"\\\r?\n\s*", "", text).splitlines()
-    for line in lines:
+    for line in text.splitlines():
         line = line.rstrip("\r")
-        if line.startswith("[") and line.endswith("]"):
-            current = keys.setdefault(line[1:-1], {})
-        elif current is not None and (m := _NAME.match(line)):
-            name = "" if m[1] == "@" else _unescape(m[1])
-            current[name] = _data(m[2])
+        if line.startswith("HKEY_"):
+            current = keys.setdefault(line.strip(), {})
+        elif current is not None and (m := _VALUE.match(line)):
+            current["" if m[1] == "(Default)" else m[1]] = _query_data(m[2], m[3] or "")
     return keys
 
 
@@ -148,7 +137,7 @@ def uninstall(w: winekit.WineSession, root: str, *args: str, timeout: float = 60
               extra_env: dict | None = None):
     """Runs the QuietUninstallString of the entry under root, as Apps & Features does, plus args;
     waits until the entry is gone (the uninstaller's last step). Returns the entry it used."""
-    entry = RegistryTree.export(w, rf"{root}\{UNINSTALL_KEY}").values(rf"{root}\{UNINSTALL_KEY}")
+    entry = RegistryTree.read(w, rf"{root}\{UNINSTALL_KEY}").values(rf"{root}\{UNINSTALL_KEY}")
     if not entry:
         raise AssertionError(f"no uninstall entry under {root}")
     command = entry["QuietUninstallString"]

@@ -171,6 +171,8 @@ struct Existing {
     bool typeLibrary = false;            // registered in any scope (Wine keeps per-user ones
                                          // machine-wide)
     bool officeKey = false;
+    std::wstring officeCreated; // the outermost of Office's keys above the add-in's that was
+                                // missing ("" when all were there)
 };
 
 std::wstring OfficeKeyPath() {
@@ -200,21 +202,27 @@ Existing ExistingRecords(RegistrationScope scope) {
     existing.typeLibrary =
         SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_Paxendo, 1, 0, LANG_NEUTRAL, path.put()));
     existing.officeKey = KeyExists(HKEY_CURRENT_USER, OfficeKeyPath());
+    // Office's keys above the add-in's, innermost first: the last missing one is the outermost.
+    for (std::wstring office = kOfficeAddinsPath; office != L"Software\\Microsoft";
+         office.resize(office.rfind(L'\\')))
+        if (!KeyExists(HKEY_CURRENT_USER, office))
+            existing.officeCreated = office;
     return existing;
 }
 
-// Removes the add-in's Office key and the host's keys above it that registering made and that
-// stayed empty.
+// Removes the add-in's Office key only: the keys above it are Office's (or a setup's, which
+// knows whether it made them), and an unregistration cannot tell who made them.
 LSTATUS DeleteOfficeKey() {
-    std::wstring path = OfficeKeyPath();
-    const LSTATUS status = DeleteTree(HKEY_CURRENT_USER, path);
-    for (std::size_t slash = path.rfind(L'\\');
-         slash != std::wstring::npos && path.substr(0, slash) != L"Software\\Microsoft";
-         slash = path.rfind(L'\\')) {
-        path.resize(slash);
+    return DeleteTree(HKEY_CURRENT_USER, OfficeKeyPath());
+}
+
+// Removes, when empty, Office's keys that a failed registration made.
+void DeleteCreatedOfficeKeys(const std::wstring& outermost) {
+    if (outermost.empty())
+        return;
+    for (std::wstring path = kOfficeAddinsPath; path.size() >= outermost.size();
+         path.resize(path.rfind(L'\\')))
         DeleteIfEmpty(HKEY_CURRENT_USER, path);
-    }
-    return status;
 }
 
 // Takes back what a failed registration wrote, and only that.
@@ -231,6 +239,7 @@ void RollBack(RegistrationScope scope, const Existing& before) noexcept {
         DeleteIfEmpty(root, L"Software\\Classes");
         if (!before.officeKey)
             (void)DeleteOfficeKey();
+        DeleteCreatedOfficeKeys(before.officeCreated);
     } catch (...) {
     }
 }

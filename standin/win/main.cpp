@@ -24,6 +24,7 @@ using kestova::win::UniqueHandle;
 using kestova::win::UniqueWindow;
 
 constexpr wchar_t kControlClass[] = L"KestovaStandinControl";
+constexpr wchar_t kFrameClass[] = L"PPTFrameClass";
 constexpr DWORD kQuitWaitMs = 20000;
 
 LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -46,6 +47,19 @@ UniqueWindow CreateControlWindow() {
     ::RegisterClassExW(&info);
     return UniqueWindow(::CreateWindowExW(0, kControlClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                           nullptr, ::GetModuleHandleW(nullptr), nullptr));
+}
+
+// PowerPoint's main window, hidden while it runs for automation only: setup programs find a
+// running PowerPoint by this class.
+UniqueWindow CreateFrameWindow() {
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
+    info.lpfnWndProc = ::DefWindowProcW;
+    info.hInstance = ::GetModuleHandleW(nullptr);
+    info.lpszClassName = kFrameClass;
+    ::RegisterClassExW(&info);
+    return UniqueWindow(::CreateWindowExW(0, kFrameClass, L"", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                          nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
 }
 
 int QuitRunning() {
@@ -77,6 +91,7 @@ int RunHost(bool embedding) {
             return 1;
         ::SetProcessDPIAware();
         UniqueWindow control = CreateControlWindow();
+        UniqueWindow frame = CreateFrameWindow();
 
         // Add-ins connect before any client can reach the Application, as in PowerPoint, so a
         // client that starts the host finds their objects at once.

@@ -5,6 +5,7 @@ embedded 32-bit type library, the setup is a 64-bit program and the Windows Inst
 """
 
 import subprocess
+import tempfile
 import unittest
 
 import installer_kit as kit
@@ -72,8 +73,10 @@ class SetupProgram(unittest.TestCase):
         package = str(BIN64 / "KestovaSetup.msi")
 
         def table(name: str) -> dict[str, list[str]]:
-            rows = subprocess.run(["msiinfo", "export", package, name], capture_output=True,
-                                  text=True, check=True).stdout.splitlines()[3:]
+            # (In a folder of its own: an export writes a table's files beside it.)
+            with tempfile.TemporaryDirectory() as folder:
+                rows = subprocess.run(["msiinfo", "export", package, name], capture_output=True,
+                                      text=True, check=True, cwd=folder).stdout.splitlines()[3:]
             return {r.split("\t")[0]: r.split("\t")[1:] for r in rows}
 
         summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True,
@@ -87,8 +90,20 @@ class SetupProgram(unittest.TestCase):
         # 32-bit view of the registry.
         bits = {k: int(v[2]) & 256 for k, v in table("Component").items()}
         self.assertEqual({k for k, v in bits.items() if not v}, {"Addin32", "Window32"})
-        self.assertEqual(table("Condition"),
-                         {"ScreenSaverForEveryone": ["1", 'SETSCREENSAVER = "1"']})
+        self.assertEqual(table("Condition"), {"ScreenSaverForEveryone": [
+            "1", 'SETSCREENSAVER = "1" OR (KEPTSCREENSAVER AND SETSCREENSAVER <> "0")']})
+        # The logon command that clears users' screen saver outlives the package (16).
+        self.assertEqual(int(table("Component")["ScreenSaverFollows"][2]) & 16, 16)
+        # The same version upgrades too (512: the maximum version included).
+        rows = subprocess.run(["msiinfo", "export", package, "Upgrade"], capture_output=True,
+                              text=True, check=True).stdout.splitlines()[3:]
+        upgrades = {r.split("\t")[-1]: r.split("\t") for r in rows}  # by ActionProperty
+        self.assertEqual(upgrades["WIX_UPGRADE_DETECTED"][2], kit.build_version())
+        self.assertEqual(int(upgrades["WIX_UPGRADE_DETECTED"][4]) & 512, 512)
+        # A running PowerPoint is never closed for the add-in's files.
+        self.assertEqual(properties["MSIRESTARTMANAGERCONTROL"], "Disable")
+        # Apps shows the screen saver's icon.
+        self.assertIn(properties["ARPPRODUCTICON"], table("Icon"))
 
     def test_every_binary_carries_the_project_version(self):
         version = kit.build_version()

@@ -34,12 +34,26 @@ BUILT = {"Corvane.scr": winekit.WINDOWS_BIN / "Corvane.scr",
          "Tovrin.dll": winekit.WINDOWS_BIN / "Tovrin.dll",
          "x86/Paxendo.dll": winekit.BUILD / "windows32" / "bin" / "Paxendo.dll",
          "x86/Tovrin.dll": winekit.BUILD / "windows32" / "bin" / "Tovrin.dll"}
+IIDS = ["{029BDF1C-290D-4D95-8921-4254BEE4661B}", "{41CE25F3-88B7-4076-9B99-8D6DDEAD4621}"]
+CLSIDS = ["{0241142B-432C-4C3E-AE2A-22CCF0A6291E}", "{B6D95708-60AC-460E-9CF6-56007B2AD150}"]
 # Whatever of ours could be left behind, by name or identifier.
-TRACES = ["Paxendo", "Kestova", "Corvane", "Tovrin", LIBID,
-          "{029BDF1C-290D-4D95-8921-4254BEE4661B}", "{41CE25F3-88B7-4076-9B99-8D6DDEAD4621}"]
-# The parts of the registry the setup writes to.
-WATCHED = [rf"{HKCU}\Software", rf"{HKLM}\Software\Classes", rf"{HKLM}\Software\Microsoft",
-           rf"{HKLM}\Software\Wow6432Node\Microsoft"]
+TRACES = ["Paxendo", "Kestova", "Corvane", "Tovrin", LIBID, *IIDS]
+# The keys the setup and the package write, and those that hold them: read whole (the
+# machine's class containers are read only for our own keys in them).
+OUR_CLASSES = [rf"{HKLM}\{c}\{k}" for c in (CLASSES, CLASSES32) for k in
+               [kit.ADDIN_PROGID, kit.HOST_PROGID, rf"TypeLib\{LIBID}",
+                *(rf"CLSID\{x}" for x in CLSIDS), *(rf"Interface\{x}" for x in IIDS)]]
+WATCHED = [rf"{HKCU}\Software\Classes", rf"{HKCU}\Software\Microsoft\Office",
+           rf"{HKCU}\Software\Kestova", rf"{HKCU}\Software\Wow6432Node",
+           rf"{HKCU}\Software\Microsoft\Windows\CurrentVersion\Uninstall",
+           rf"{HKCU}\Software\Microsoft\Active Setup", *OUR_CLASSES,
+           rf"{HKLM}\Software\Microsoft\Office", rf"{HKLM}\Software\Wow6432Node\Microsoft\Office",
+           rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall",
+           rf"{HKLM}\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall",
+           rf"{HKLM}\Software\Microsoft\Active Setup\Installed Components",
+           rf"{HKLM}\Software\Kestova",
+           rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
+           rf"{HKLM}\Software\Classes\Installer"]
 DESKTOP = rf"{HKCU}\{kit.DESKTOP_KEY}"
 # Office's own keys, for each bitness of the machine and for the user.
 OFFICE_KEYS = [(HKLM, r"Software\Microsoft\Office"),
@@ -48,6 +62,10 @@ OFFICE_KEYS = [(HKLM, r"Software\Microsoft\Office"),
 SETTINGS = rf"{HKCU}\{kit.SETTINGS_KEY}"
 ACTIVE_SETUP = (r"Software\Microsoft\Active Setup\Installed Components"
                 r"\{BA98CCB5-50DD-4324-91CB-9C9143265E26}")
+# The package's logon command that keeps each user's screen saver path right; it outlives the
+# package.
+FOLLOW_SETUP = rf"{HKLM}\{build_msi.FOLLOW_SETUP}"
+PACKAGE_KEY = rf"{HKLM}\Software\Kestova\Kestova Screen Saver"
 # Windows Installer's own records of what it installed (it keeps its containers).
 INSTALLER_BOOKKEEPING = (rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
                          rf"{HKLM}\Software\Classes\Installer")
@@ -57,11 +75,14 @@ def digest(path) -> str:
     return hashlib.sha256(path.read_bytes()).hexdigest()
 
 
+def registry(w: winekit.WineSession) -> RegistryTree:
+    return RegistryTree.read(w, *WATCHED)
+
+
 def snapshot(w: winekit.WineSession) -> dict[str, RegistryTree]:
-    trees = {key: RegistryTree.export(w, key) for key in WATCHED + [DESKTOP]}
-    empty = [key for key, tree in trees.items() if not tree.keys()]
-    if empty:  # a failed export would make every comparison pass
-        raise AssertionError(f"could not read {empty}")
+    trees = {"registry": registry(w), DESKTOP: RegistryTree.read(w, DESKTOP, subkeys=False)}
+    if not trees[DESKTOP].keys():  # a failed read would make every comparison pass
+        raise AssertionError(f"could not read {DESKTOP}")
     return trees
 
 
@@ -76,10 +97,45 @@ def set_screen_saver(w: winekit.WineSession, path: str):
 
 
 def screen_saver(w: winekit.WineSession):
-    return RegistryTree.export(w, DESKTOP).value(DESKTOP, "SCRNSAVE.EXE")
+    return RegistryTree.read(w, DESKTOP, subkeys=False).value(DESKTOP, "SCRNSAVE.EXE")
+
+
+def journal_folder(w: winekit.WineSession):
+    return kit.unix_path(w, kit.windows_env(w, "LOCALAPPDATA") + r"\Kestova\Kestova Screen Saver")
+
+
+def write_journal(w: winekit.WineSession):
+    folder = journal_folder(w)
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "runs.log").write_text("== Run\r\n")
+
+
+def logon(w: winekit.WineSession, stub: str):
+    """Runs an Active Setup command as a user's logon does (through a batch file: Wine's
+    argument quoting would spoil the command line; there a for-loop's variable is written with
+    %% and & must be escaped to reach the command's own cmd)."""
+    kit.unix_path(w, r"C:\logon.bat").write_text(
+        "@" + stub.replace("%", "%%").replace(" & ", " ^& ") + "\r\n")
+    w.run(["cmd", "/c", r"C:\logon.bat"], check=True)
 
 
 class SetupAssertions(unittest.TestCase):
+
+    def msiexec(self, w: winekit.WineSession, *args: str) -> int:
+        """msiexec's exit code (its low byte, as Linux sees it)."""
+        return w.run(["msiexec", *args, "/qn"], timeout=180).returncode
+
+    def product_entries(self, w: winekit.WineSession) -> dict[str, dict]:
+        root = rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+        tree = RegistryTree.read(w, root)
+        return {k: v for k, v in tree.under(root).items()
+                if k.startswith("{") and "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
+
+    def assert_package_refused(self, w: winekit.WineSession):
+        """The package refuses beside the setup program's installation (ERROR_INSTALL_FAILURE)."""
+        package = winekit.winpath(winekit.WINDOWS_BIN / "KestovaSetup.msi")
+        self.assertEqual(self.msiexec(w, "/i", package), 1603 & 0xFF)
+        self.assertEqual(self.product_entries(w), {})
 
     def assert_addin_loads_in_a_started_host(self, w: winekit.WineSession) -> standin.Journal:
         """The stand-in host, started and asked to quit, connected the add-in on its own."""
@@ -118,13 +174,10 @@ class SetupAssertions(unittest.TestCase):
                           mirror_root: str):
         """The 32-bit view holds the same interface records as the 64-bit registration of the
         type library wrote."""
-        interfaces = native.under(rf"{native_root}\{CLASSES}\Interface")
-        ours = sorted(k for k in interfaces
-                      if "\\" not in k and (interfaces.get(k + r"\TypeLib") or {}).get("") == LIBID)
-        self.assertEqual(len(ours), 2, "the add-in's type library has two interfaces")
-        for iid in ours:
+        for iid in IIDS:
             with self.subTest(iid=iid):
                 want = native.under(rf"{native_root}\{CLASSES}\Interface\{iid}")
+                self.assertEqual(want[r"TypeLib"][""], LIBID)
                 got = mirror.under(rf"{mirror_root}\{CLASSES32}\Interface\{iid}")
                 self.assertEqual({k.lower(): v for k, v in got.items()},
                                  {k.lower(): v for k, v in want.items()})
@@ -170,7 +223,7 @@ class SetupAssertions(unittest.TestCase):
             key = key.lower()
             return any(key == k or key.startswith(k + "\\") for k in kept)
 
-        for name in WATCHED:
+        for name in ["registry"]:
             with self.subTest(registry=name):
                 was = {k.lower() for k in before[name].keys()}
                 now = {k.lower() for k in after[name].keys()}
@@ -195,8 +248,7 @@ class PerUserSetup(SetupAssertions):
             install_dir = kit.user_install_dir(w)
             self.assert_files_are_the_build(w, install_dir)
 
-            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
-            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            hkcu = hklm = registry(w)
             self.assert_classes(hkcu, HKCU, install_dir)
             # Nothing of a per-user install reaches the machine's classes but the type library,
             # which Wine's per-user registration writes machine-wide (Windows: under HKCU).
@@ -204,8 +256,8 @@ class PerUserSetup(SetupAssertions):
                 if "\\" not in clsid_key:
                     self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\CLSID\{clsid_key}"))
             self.assertFalse(hklm.has(rf"{HKLM}\{CLASSES}\{kit.ADDIN_PROGID}"))
-            library = hkcu if hkcu.has(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64") else hklm
-            root = HKCU if library is hkcu else HKLM
+            library = hkcu
+            root = HKCU if hkcu.has(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64") else HKLM
             self.assertEqual(library.value(rf"{root}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win64"),
                              install_dir + r"\Paxendo.dll")
             self.assertEqual(hkcu.value(rf"{HKCU}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win32"),
@@ -213,12 +265,15 @@ class PerUserSetup(SetupAssertions):
             self.assert_interfaces(library, root, hkcu, HKCU)
             # Office's add-in key is shared by both bitnesses; the machine's stays untouched.
             self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
-            self.assertEqual(hklm.mentions(kit.ADDIN_PROGID + "\\"), [])
+            self.assertEqual([k for k in hklm.mentions(kit.ADDIN_PROGID + "\\")
+                              if k.startswith(HKLM)], [])
             # A fresh profile has no Office keys: the install made them, the uninstall takes
             # them away again.
             self.assert_uninstall_entry(w, hkcu, HKCU, install_dir,
                                         {"OfficeKeyCreated": r"Software\Microsoft\Office"})
             self.assertFalse(hklm.has(rf"{HKLM}\{kit.UNINSTALL_KEY}"))
+            # The package would be shadowed by this user's copy: it refuses.
+            self.assert_package_refused(w)
 
             # The screen saver is named by its short path, and that path is our Corvane.scr.
             chosen = screen_saver(w)
@@ -226,12 +281,14 @@ class PerUserSetup(SetupAssertions):
             self.assertNotIn(" ", chosen)
 
             write_settings(w)
+            write_journal(w)
             kit.uninstall(w, HKCU)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assertEqual(kit.files_under(programs), programs_before)
+            self.assertTrue((journal_folder(w) / "runs.log").exists())
             self.assert_nothing_left(before, snapshot(w), kept=(rf"{HKCU}\Software\Kestova",))
             self.assertEqual(
-                RegistryTree.export(w, SETTINGS).values(SETTINGS + r"\0"),
+                RegistryTree.read(w, SETTINGS).values(SETTINGS + r"\0"),
                 {"MonitorNum": 1, "PresName": r"C:\shows\deck.pptx"})
 
     def test_installed_add_in_loads_and_installed_screen_saver_opens_its_settings(self):
@@ -288,7 +345,9 @@ class PerUserSetup(SetupAssertions):
             other = r"C:\windows\system32\scrnsave.scr"
             set_screen_saver(w, other)
             write_settings(w)
+            write_journal(w)
             kit.uninstall(w, HKCU, "/REMOVESETTINGS=1")
+            self.assertFalse(journal_folder(w).parent.exists())
             self.assertEqual(screen_saver(w), other)
             set_screen_saver(w, None)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
@@ -327,6 +386,7 @@ class InteractiveSetup(SetupAssertions):
             self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
 
             write_settings(w)
+            write_journal(w)
             w.start_program([install_dir + r"\Uninstall.exe"])
             # Confirm; tick Remove my settings too (Alt+R); Uninstall.
             self.press(w, UNINSTALL_TITLE, "&Next >", "Return")
@@ -340,6 +400,7 @@ class InteractiveSetup(SetupAssertions):
             self.assertFalse(kit.unix_path(w, install_dir).exists())
             self.assertIsNone(screen_saver(w))
             self.assertFalse(kit.key_exists(w, rf"{HKCU}\Software\Kestova"))
+            self.assertFalse(journal_folder(w).parent.exists())
 
 
 class MachineWideSetup(SetupAssertions):
@@ -355,8 +416,7 @@ class MachineWideSetup(SetupAssertions):
             install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
             self.assert_files_are_the_build(w, install_dir)
 
-            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
-            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            hkcu = hklm = registry(w)
             self.assert_classes(hklm, HKLM, install_dir)
             self.assertEqual(hklm.value(rf"{HKLM}\{CLASSES}\TypeLib\{LIBID}\1.0\0\win32"),
                              install_dir + r"\x86\Paxendo.dll")
@@ -379,10 +439,17 @@ class MachineWideSetup(SetupAssertions):
             # Loaded without any help: the machine's add-in key, and the machine-wide classes
             # are the ones Wine honours.
             journal = self.assert_addin_loads_in_a_started_host(w)
+            # While PowerPoint runs, a silent setup changes nothing unless forced
+            # (ERROR_SHARING_VIOLATION).
+            standin.start_standin(w)
+            self.assertEqual(kit.run_setup(w, "/SETSCREENSAVER=1").returncode, 32)
+            self.assertEqual(standin.quit_standin(w), 0)
+            self.assertIsNone(screen_saver(w))
+            self.assert_package_refused(w)
 
             # Run again without switches: an upgrade of the machine-wide installation.
             self.assertEqual(kit.run_setup(w).returncode, 0)
-            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            hkcu = registry(w)
             self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
             self.assertEqual(hkcu.under(rf"{HKCU}\{CLASSES}"), {})
             self.assertFalse(hkcu.has(rf"{HKCU}\{kit.ADDIN_KEY}"))
@@ -395,13 +462,13 @@ class MachineWideSetup(SetupAssertions):
             self.assertEqual(kit.run_setup(w, extra_env=kit.STANDARD_USER).returncode, 0)
             user_dir = kit.user_install_dir(w)
             self.assert_files_are_the_build(w, user_dir)
-            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
+            hkcu = registry(w)
             self.assertEqual(hkcu.value(rf"{HKCU}\{kit.UNINSTALL_KEY}", "InstallLocation"),
                              user_dir)
             self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
             kit.uninstall(w, HKCU, extra_env=kit.STANDARD_USER)
             self.assertFalse(kit.unix_path(w, user_dir).exists())
-            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
+            hklm = registry(w)
             self.assertEqual(hklm.value(rf"{HKLM}\{kit.UNINSTALL_KEY}", "InstallLocation"),
                              install_dir)
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
@@ -416,52 +483,92 @@ class MachineWideSetup(SetupAssertions):
 
 
 class FleetPackage(SetupAssertions):
-    """KestovaSetup.msi under Wine's msiexec: per machine and silent, over an older version,
-    and removed without a trace."""
+    """KestovaSetup.msi under Wine's msiexec: per machine and silent, over an older version in
+    the folder that one was given, alone on the machine, and removed without a trace but the
+    logon command that clears users' screen saver."""
 
-    def msiexec(self, w: winekit.WineSession, *args: str):
-        result = w.run(["msiexec", *args, "/qn"], timeout=180)
-        self.assertEqual(result.returncode, 0, f"msiexec {args}: {result.stderr[-2000:]}")
-
-    def product_entries(self, w: winekit.WineSession) -> dict[str, dict]:
-        root = rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall"
-        tree = RegistryTree.export(w, root)
-        return {k: v for k, v in tree.under(root).items()
-                if "\\" not in k and v.get("DisplayName") == kit.PRODUCT}
-
-    def test_msi_installs_for_every_user_over_an_older_version_and_removes_everything(self):
+    def test_msi_upgrades_in_place_stays_alone_and_removes_everything(self):
         with winekit.WineSession("installer-msi") as w:
             # PowerPoint of either bitness.
             e2e_kit.install_standin32(w)
             standin.install_standin(w)
             packages = kit.unix_path(w, r"C:\packages")
             packages.mkdir()
-            build_msi.build("0.9.0", winekit.WINDOWS_BIN, BUILT["x86/Paxendo.dll"].parent,
-                            packages / "KestovaSetup-0.9.0.msi")
+            old = packages / "KestovaSetup-0.9.0.msi"
+            build_msi.build("0.9.0", winekit.WINDOWS_BIN, BUILT["x86/Paxendo.dll"].parent, old)
             shutil.copy2(winekit.WINDOWS_BIN / "KestovaSetup.msi", packages)
-            install_dir = kit.windows_env(w, "ProgramFiles") + r"\Kestova Screen Saver"
+            # Another build of the same version: another ProductCode.
+            build_msi.build(kit.build_version(), winekit.WINDOWS_BIN,
+                            BUILT["x86/Paxendo.dll"].parent, packages / "KestovaSetup-again.msi")
+            install_dir = r"C:\Fleet Apps\Kestova Screen Saver"
             program_files = kit.unix_path(w, kit.windows_env(w, "ProgramFiles"))
             files_before = kit.files_under(program_files)
             before = snapshot(w)
 
-            self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi")
+            self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi",
+                                          f"INSTALLDIR={install_dir}"), 0)
             self.assertEqual([e["DisplayVersion"] for e in self.product_entries(w).values()],
                              ["0.9.0"])
-            # The current version replaces it, and makes Kestova every user's screen saver.
-            self.msiexec(w, "/i", r"C:\packages\KestovaSetup.msi", "SETSCREENSAVER=1")
+            # SETSCREENSAVER=1 on the installed product: the logon command comes.
+            self.assertIsNone(registry(w).values(rf"{HKLM}\{ACTIVE_SETUP}"))
+            self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi",
+                                          "SETSCREENSAVER=1"), 0)
+            stub = registry(w).value(rf"{HKLM}\{ACTIVE_SETUP}", "StubPath")
+            self.assertIsNotNone(stub, "no Active Setup command")
+            # A user's logon: without short names (the folders are away for a moment, so Wine
+            # has none to give) the long path, blanks and all, is one argument of reg.exe.
+            top = kit.unix_path(w, r"C:\Fleet Apps")
+            top.rename(top.with_name("away"))
+            logon(w, stub)
+            self.assertEqual(screen_saver(w), install_dir + r"\Corvane.scr")
+            top.with_name("away").rename(top)
+            logon(w, stub)
+            chosen = kit.short_path(w, install_dir + r"\Corvane.scr")
+            self.assertEqual(screen_saver(w), chosen)
+
+            # The current version, without INSTALLDIR: the same folder, the user's screen saver
+            # still a file; the logon command of every upgrade leaves that choice alone.
+            self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup.msi"), 0)
             entries = self.product_entries(w)
             self.assertEqual([e["DisplayVersion"] for e in entries.values()],
                              [kit.build_version()])
-            product_code = list(entries)[0]
             self.assertEqual(kit.files_under(kit.unix_path(w, install_dir)),
                              [f for f in FILES if f != "Uninstall.exe"])
+            self.assertEqual(kit.files_under(program_files), files_before)
             for name, built in BUILT.items():
                 with self.subTest(file=name):
                     self.assertEqual(digest(kit.unix_path(w, install_dir) / name), digest(built))
+            hklm = registry(w)
+            self.assertIsNotNone(hklm.values(rf"{HKLM}\{ACTIVE_SETUP}"), "feature kept")
+            follow = hklm.values(FOLLOW_SETUP)
+            self.assertEqual(follow["Version"], build_msi.setup_version(kit.build_version()) + ",0")
+            logon(w, follow["StubPath"])
+            self.assertEqual(screen_saver(w), chosen)
+            # A user whose screen saver names the folder of a version installed elsewhere before.
+            set_screen_saver(w, r"C:\Old Place\Corvane.scr")
+            logon(w, follow["StubPath"])
+            self.assertEqual(screen_saver(w), chosen)
+            # The same version again (another build): it replaces the installed one.
+            self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup-again.msi"), 0)
+            entries = self.product_entries(w)
+            self.assertEqual(len(entries), 1)
+            product_code = list(entries)[0]
+            # An older version is refused (ERROR_INSTALL_FAILURE; Linux sees the low byte).
+            self.assertEqual(self.msiexec(w, "/i", r"C:\packages\KestovaSetup-0.9.0.msi"),
+                             1603 & 0xFF)
+            self.assertEqual(list(self.product_entries(w)), [product_code])
+
+            # The setup program refuses beside the package, for everyone and for the user.
+            for args in (["/ALLUSERS"], []):
+                with self.subTest(setup=args):
+                    self.assertEqual(kit.run_setup(w, *args).returncode, 1638 & 0xFF)
+            hklm = hkcu = registry(w)
+            self.assertIsNone(hklm.values(rf"{HKLM}\{kit.UNINSTALL_KEY}"))
+            self.assertIsNone(hkcu.values(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
+            self.assertEqual(hklm.value(PACKAGE_KEY, "InstallDir"), install_dir + "\\")
 
             # The add-in's records as its own registration writes them, in both views, and the
             # machine's add-in key for either bitness of Office; nothing in the user's hive.
-            hklm = RegistryTree.export(w, rf"{HKLM}\Software")
             self.assert_classes(hklm, HKLM, install_dir)
             self.assert_interfaces(hklm, HKLM, hklm, HKLM)
             library = rf"{HKLM}\{CLASSES}\TypeLib\{LIBID}\1.0\0"
@@ -469,8 +576,8 @@ class FleetPackage(SetupAssertions):
                              (install_dir + r"\Paxendo.dll", install_dir + r"\x86\Paxendo.dll"))
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
-            hkcu = RegistryTree.export(w, rf"{HKCU}\Software")
-            self.assertEqual([k for t in TRACES for k in hkcu.mentions(t)], [])
+            self.assertEqual([k for t in TRACES for k in hkcu.mentions(t) if k.startswith(HKCU)],
+                             [])
 
             # A user who never ran any setup: PowerPoint loads the add-in from the machine's key.
             journal = self.assert_addin_loads_in_a_started_host(w)
@@ -485,31 +592,36 @@ class FleetPackage(SetupAssertions):
             self.assertTrue(e2e_kit.is_32_bit_process(hosts[0]))
             self.assertEqual(standin.quit_standin(w), 0)
 
-            # That user's first logon runs the package's Active Setup command once.
-            stub = hklm.value(rf"{HKLM}\{ACTIVE_SETUP}", "StubPath")
-            self.assertIsNotNone(stub, "no Active Setup command")
-            # (Through a batch file: Wine's argument quoting would spoil the command line. In a
-            # batch file a for-loop's variable is written with %%.)
-            kit.unix_path(w, r"C:\packages\logon.bat").write_text(
-                "@" + stub.replace("%", "%%") + "\r\n")
-            w.run(["cmd", "/c", r"C:\packages\logon.bat"], check=True)
-            self.assertEqual(screen_saver(w), kit.short_path(w, install_dir + r"\Corvane.scr"))
-            # (An uninstall cannot reach every user's choice; Windows then shows none.)
+            # Removed: at the user's next logon the screen saver that named our file is none; a
+            # later logon of a user who chose another one leaves it.
+            self.assertEqual(self.msiexec(w, "/x", product_code), 0)
+            self.assertEqual(self.product_entries(w), {})
+            self.assertFalse(kit.unix_path(w, install_dir).exists())
+            follow = registry(w).values(FOLLOW_SETUP)
+            self.assertEqual(follow["Version"], build_msi.setup_version(kit.build_version()) + ",1")
+            logon(w, follow["StubPath"])
+            self.assertIsNone(screen_saver(w))
+            other = r"C:\windows\system32\scrnsave.scr"
+            set_screen_saver(w, other)
+            logon(w, follow["StubPath"])
+            self.assertEqual(screen_saver(w), other)
             set_screen_saver(w, None)
 
-            self.msiexec(w, "/x", product_code)
-            self.assertEqual(self.product_entries(w), {})
             self.assertEqual(kit.files_under(program_files), files_before)
             after = snapshot(w)
-            self.assert_nothing_left(before, after, kept=INSTALLER_BOOKKEEPING)
+            self.assert_nothing_left(before, after, kept=INSTALLER_BOOKKEEPING + (FOLLOW_SETUP,))
             # Windows Installer keeps its emptied containers; no record of this product.
-            for name in WATCHED:
-                was = {k.lower() for k in before[name].keys()}
-                for key in after[name].keys():
-                    if key.lower() not in was and key.lower().startswith(
-                            tuple(k.lower() + "\\" for k in INSTALLER_BOOKKEEPING)):
-                        self.assertEqual(after[name].values(key), {}, key)
-                        self.assertNotRegex(key.rpartition("\\")[2], r"^[0-9A-Fa-f]{32}$", key)
+            was = {k.lower() for k in before["registry"].keys()}
+            for key in after["registry"].keys():
+                values = after["registry"].values(key)
+                if set(values) == {"0" * 32}:
+                    # The logon command that outlives the package: Windows Installer keeps it
+                    # as a permanent component (a product code of zeros), as Windows does.
+                    self.assertIn(build_msi.FOLLOW_SETUP, values["0" * 32])
+                elif key.lower() not in was and key.lower().startswith(
+                        tuple(k.lower() + "\\" for k in INSTALLER_BOOKKEEPING)):
+                    self.assertEqual(values, {}, key)
+                    self.assertNotRegex(key.rpartition("\\")[2], r"^[0-9A-Fa-f]{32}$", key)
 
 
 if __name__ == "__main__":
