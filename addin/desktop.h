@@ -49,6 +49,8 @@ public:
     [[nodiscard]] virtual std::optional<FileStamp> ReadFileStamp(const std::wstring&, uint32_t) {
         return std::nullopt;
     }
+    // Nothing more will be read for a while (the host is going): let go of what reading holds.
+    virtual void EndFileStampReads() {}
     // True when both paths name the same file as the file system sees it: full paths compared
     // without regard to letter case. This default folds ASCII letters only.
     [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);

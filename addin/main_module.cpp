@@ -216,6 +216,7 @@ void MainModule::ReleaseSessionAtShutdown() noexcept {
         EndScreenSaver();
     ExitScreenSaverSession();
     Opened_.Clear();
+    Attempt([&] { desktop_.EndFileStampReads(); });
 }
 
 void MainModule::ForgetHost() noexcept {
@@ -228,6 +229,7 @@ void MainModule::ForgetHost() noexcept {
         entry.Presentation.reset();
     }
     Opened_.Clear();
+    Attempt([&] { desktop_.EndFileStampReads(); });
     HostPPTApp_.reset();
 }
 

@@ -18,8 +18,8 @@ fails on a time (only when a run does not work at all).
       thread's time for one block (wintest_screensaver.exe, CorvaneRunJournal.Bench)
   P8  the look for updated files: start -> shows placed with the three presentations open and
       their files unchanged, opened by another client (no stamp is read, as before the add-in
-      looked for updates) and opened by the add-in (three stamp reads); and PrepareScreenSaver's
-      own time in the same two cases (tools/bench_addin.py)
+      looked for updates) and opened by the add-in (three stamp reads); PrepareScreenSaver's own
+      time in the same two cases and the three stamp reads alone (tools/bench_addin.py)
 
 Usage: bench.py [--runs N] [--idle SECONDS]
 
@@ -228,10 +228,12 @@ def prepare_figures() -> str:
     try:
         import bench_addin
         others, own = bench_addin.stamp_figures()
+        reads = dict(bench_addin.stamp_read_figures())
     except Exception as failure:  # noqa: BLE001 - a figure of another suite, not ours to fail on
         return f"n/a ({failure})"
-    return (f"{median(others):.2f} / {median(own):.2f} ms: stamp reads "
-            f"{median(own) - median(others):+.2f} ms for three (medians of {len(own)})")
+    alone = "; ".join(f"{what.split(', ')[-1]} {value}" for what, value in reads.items())
+    return (f"{median(others):.2f} / {median(own):.2f} ms ({median(own) - median(others):+.2f} "
+            f"ms, medians of {len(own)}); the three stamp reads alone: {alone}")
 
 
 def journal_figures() -> list[tuple[str, str]]:

@@ -1,7 +1,8 @@
 #pragma once
 
-// The stamp of a presentation's file, read on a thread of its own so that a share that doesn't
-// answer keeps the host's thread no longer than the caller allows.
+// The stamp of a presentation's file, read on a thread of the add-in's own so that a share that
+// doesn't answer keeps the host's thread no longer than the caller allows. Called from the host's
+// thread only.
 #include "addin/file_stamp.h"
 
 #include <cstdint>
@@ -15,5 +16,7 @@ namespace kestova::addin::win {
 // within `limitMs`; the read then finishes (or hangs) on its own.
 [[nodiscard]] std::optional<FileStamp> ReadFileStampWithin(const std::wstring& path,
                                                            uint32_t limitMs);
+// Lets the reading thread go (the host is shutting down, or the add-in was switched off).
+void EndFileStampReads() noexcept;
 
 } // namespace kestova::addin::win

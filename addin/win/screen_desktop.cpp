@@ -86,6 +86,10 @@ std::optional<FileStamp> ScreenDesktop::ReadFileStamp(const std::wstring& path, 
     return ReadFileStampWithin(path, limitMs);
 }
 
+void ScreenDesktop::EndFileStampReads() {
+    win::EndFileStampReads();
+}
+
 std::unique_ptr<CallerProcess> ScreenDesktop::OpenCallerProcess(int32_t processId) {
     kestova::win::UniqueHandle process(
         ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId)));
