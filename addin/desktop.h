@@ -2,6 +2,8 @@
 
 // What the add-in needs of the desktop it runs on: the system-wide window-update lock, the
 // screen's pixels per inch, and the one message it ever shows.
+#include "addin/file_stamp.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +44,13 @@ public:
     // StopCallerChecks.
     virtual void StartCallerChecks() {}
     virtual void StopCallerChecks() {}
+    // The file's stamp, read without opening the file; none when it can't be read within
+    // `limitMs` (a share that doesn't answer, no access). Never keeps the caller longer.
+    [[nodiscard]] virtual std::optional<FileStamp> ReadFileStamp(const std::wstring&, uint32_t) {
+        return std::nullopt;
+    }
+    // Nothing more will be read for a while (the host is going): let go of what reading holds.
+    virtual void EndFileStampReads() {}
     // True when both paths name the same file as the file system sees it: full paths compared
     // without regard to letter case. This default folds ASCII letters only.
     [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);

@@ -3,6 +3,7 @@
 #include "addin/attempt.h"
 #include "addin/host_version.h"
 #include "addin/monitor_report_text.h"
+#include "addin/reopen_rule.h"
 
 #include <utility>
 
@@ -98,24 +99,25 @@ std::wstring MainModule::PrepareScreenSaver() noexcept {
     // refused path is what the caller gets, as before.
     std::wstring firstRefused;
     bool refused = false;
+    // Stamps are read off the host's thread; all of this call's reads together wait at most this.
+    StampBudget stamps(kStampReadLimitMs);
     const int32_t count = CurrentSession_.Count;
     for (int32_t i = 1; i <= count; ++i) {
         ScreenSaverEntry* entry = CurrentSession_.Entry(i);
         if (!entry)
             break;
         entry->Presentation = FindOpenPresentation(entry->PresName);
-        std::wstring failure;
-        if (!entry->Presentation) {
-            Attempt([&] {
-                if (HostPPTApp_)
-                    entry->Presentation =
-                        host_.OpenPresentation(*HostPPTApp_, entry->PresName, failure);
-            });
-        }
+        std::wstring failure, note;
+        if (entry->Presentation)
+            entry->Presentation =
+                Refreshed(entry->PresName, std::move(entry->Presentation), note, failure, stamps);
+        else
+            entry->Presentation = OpenAndRemember(entry->PresName, failure, stamps);
         entry->Placed = false;
         Attempt([&] {
             entry->Reason = entry->Presentation ? std::wstring() : OpenFailedText(entry->PresName);
             entry->Detail = entry->Presentation ? std::wstring() : failure;
+            entry->FreshnessNote = note;
         });
         if (!entry->Presentation && !refused) {
             refused = true;
@@ -140,7 +142,7 @@ bool MainModule::GetMonitorReport(int32_t monitorNum, std::wstring& reason,
                 continue;
             if (entry->Placed) {
                 reason = entry->PresName;
-                detail.clear();
+                detail = entry->FreshnessNote;
                 placed = true;
                 return;
             }
@@ -149,6 +151,9 @@ bool MainModule::GetMonitorReport(int32_t monitorNum, std::wstring& reason,
         }
         reason = first && !first->Reason.empty() ? first->Reason : std::wstring(kNoShowText);
         detail = first ? first->Detail : std::wstring();
+        // What became of a changed file comes first: it may be why the monitor is black.
+        if (first && !first->FreshnessNote.empty())
+            detail = first->FreshnessNote + (detail.empty() ? L"" : L"; " + detail);
     });
     if (!answered) {
         placed = false;
@@ -210,6 +215,8 @@ void MainModule::ReleaseSessionAtShutdown() noexcept {
     if (EventSink_)
         EndScreenSaver();
     ExitScreenSaverSession();
+    Opened_.Clear();
+    Attempt([&] { desktop_.EndFileStampReads(); });
 }
 
 void MainModule::ForgetHost() noexcept {
@@ -221,6 +228,8 @@ void MainModule::ForgetHost() noexcept {
         entry.ShowWindow.reset();
         entry.Presentation.reset();
     }
+    Opened_.Clear();
+    Attempt([&] { desktop_.EndFileStampReads(); });
     HostPPTApp_.reset();
 }
 

@@ -4,6 +4,7 @@
 // event receiver. The add-in's COM classes hold no session state; each of their methods forwards
 // to one procedure here. Every procedure traps every failure itself.
 #include "addin/desktop.h"
+#include "addin/opened_presentations.h"
 #include "addin/presentation_host.h"
 #include "addin/window_support.h"
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace kestova::addin {
+
+class StampBudget;
 
 struct ScreenSaverEntry {
     std::wstring PresName; // exactly as the caller gave it
@@ -25,6 +28,9 @@ struct ScreenSaverEntry {
     bool Placed = false; // its show runs, its window is known and lies over MonitorNum
     std::wstring Reason; // one line for the monitor's black window when not placed
     std::wstring Detail; // the host's error text or what went wrong in placing; may be empty
+    // What PrepareScreenSaver did about a file changed since the add-in opened it (reopened, or
+    // kept and why), for the run journal; empty when there was nothing to tell.
+    std::wstring FreshnessNote;
 };
 
 // How far staging one show got.
@@ -96,6 +102,11 @@ public:
     }
     [[nodiscard]] const HostRef& HostPPTApp() const noexcept { return HostPPTApp_; }
     [[nodiscard]] bool HasEventSink() const noexcept { return EventSink_ != nullptr; }
+    [[nodiscard]] const OpenedPresentations& Opened() const noexcept { return Opened_; }
+
+    // The file's stamp, within what is left of `budget`; none when it can't be read in time.
+    [[nodiscard]] std::optional<FileStamp> ReadStamp(const std::wstring& path,
+                                                     StampBudget& budget) noexcept;
 
 private:
     // Marks an operation that calls the host, which may let a check run in the middle of it.
@@ -111,6 +122,13 @@ private:
     };
 
     void ForgetCaller() noexcept;
+    // Opens the file for an entry and remembers it as the add-in's own.
+    [[nodiscard]] HostRef OpenAndRemember(const std::wstring& presName, std::wstring& failure,
+                                          StampBudget& budget) noexcept;
+    // `found`, or the file opened afresh when the reopen rule says so (null when that open
+    // failed); `note` tells the journal what was done or why not.
+    [[nodiscard]] HostRef Refreshed(const std::wstring& presName, HostRef found, std::wstring& note,
+                                    std::wstring& failure, StampBudget& budget) noexcept;
     bool PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
     // Why the entry's monitor has no show, before or instead of staging it.
     void StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept;
@@ -123,6 +141,7 @@ private:
     HostRef HostPPTApp_;
     bool ShouldEnd_ = false;
     std::unique_ptr<EventSink> EventSink_;
+    OpenedPresentations Opened_;
     std::unique_ptr<CallerProcess> Caller_;
     bool CallerWatched_ = false;
     int busy_ = 0;

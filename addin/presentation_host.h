@@ -48,6 +48,14 @@ public:
     [[nodiscard]] virtual HostRef OpenPresentation(const HostObject& application,
                                                    const std::wstring& fileName,
                                                    std::wstring& failure) = 0;
+    // presentation.Saved: false while the host holds changes not written to the file
+    [[nodiscard]] virtual std::optional<bool> Saved(const HostObject& presentation) = 0;
+    // presentation.Windows.Count: its document windows (a slide show's is not one)
+    [[nodiscard]] virtual std::optional<int32_t> WindowCount(const HostObject& presentation) = 0;
+    // presentation.Close(): the host drops the presentation without asking to save it
+    virtual bool ClosePresentation(const HostObject& presentation) = 0;
+    // True when both are references on one host object.
+    [[nodiscard]] virtual bool SameObject(const HostObject& a, const HostObject& b) = 0;
     // presentation.SlideShowSettings.Run(): the running show's window
     [[nodiscard]] virtual HostRef RunSlideShow(const HostObject& presentation) = 0;
     // Assigns one of the show window's Left, Top, Width, Height (points).

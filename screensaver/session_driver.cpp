@@ -245,11 +245,11 @@ void SessionDriver::CoverMonitorsWithoutShow() {
         const int32_t monitorNum = handedOver_.at(handed++);
         int32_t monitor = outcome.monitor;
         std::wstring reason, detail;
+        bool placed = false;
         try {
             const AutomationArgument arguments[] = {&monitor, &reason, &detail};
-            if (std::get<bool>(AddInObject->Invoke(L"GetMonitorReport", InvokeKind::Method,
-                                                   arguments, ResultKind::Boolean)))
-                continue;
+            placed = std::get<bool>(AddInObject->Invoke(L"GetMonitorReport", InvokeKind::Method,
+                                                        arguments, ResultKind::Boolean));
         } catch (const AutomationError& error) {
             // An add-in without the member (an older one) or one that can't answer: the run
             // goes on as it always did, trusting the shows to cover their monitors.
@@ -262,6 +262,11 @@ void SessionDriver::CoverMonitorsWithoutShow() {
             return;
         } catch (...) {
             return;
+        }
+        if (placed) {
+            // The show runs; the detail says whether its file was opened afresh, or why not.
+            outcome.detail.swap(detail);
+            continue;
         }
         // A failure from here on leaves this monitor as it is: the shows already run, and the
         // timer after this must still be armed.

@@ -16,6 +16,10 @@ fails on a time (only when a run does not work at all).
       Wine with that Count in the registry
   P7  the run journal: its work on the interface thread at a run's start and end, and the writer
       thread's time for one block (wintest_screensaver.exe, CorvaneRunJournal.Bench)
+  P8  the look for updated files: start -> shows placed with the three presentations open and
+      their files unchanged, opened by another client (no stamp is read, as before the add-in
+      looked for updates) and opened by the add-in (three stamp reads); PrepareScreenSaver's own
+      time in the same two cases and the three stamp reads alone (tools/bench_addin.py)
 
 Usage: bench.py [--runs N] [--idle SECONDS]
 
@@ -216,6 +220,22 @@ def addin_own_time() -> str:
     return "; ".join(f"{value} ({what.split(', ')[-1]})" for what, value in rows) or "n/a"
 
 
+def prepare_figures() -> str:
+    """PrepareScreenSaver with three presentations open and unchanged, opened by another client
+    / by the add-in (tools/bench_addin.py): the difference is the three stamp reads."""
+    if not (winekit.WINDOWS_BIN / "wintest_addin.exe").exists():
+        return "n/a (wintest_addin.exe not built)"
+    try:
+        import bench_addin
+        others, own = bench_addin.stamp_figures()
+        reads = dict(bench_addin.stamp_read_figures())
+    except Exception as failure:  # noqa: BLE001 - a figure of another suite, not ours to fail on
+        return f"n/a ({failure})"
+    alone = "; ".join(f"{what.split(', ')[-1]} {value}" for what, value in reads.items())
+    return (f"{median(others):.2f} / {median(own):.2f} ms ({median(own) - median(others):+.2f} "
+            f"ms, medians of {len(own)}); the three stamp reads alone: {alone}")
+
+
 def journal_figures() -> list[tuple[str, str]]:
     """Medians (and maxima) of 50 runs of the journal's own steps (each a 300 ms "run" between
     start and end), in a Wine session of its own."""
@@ -274,6 +294,7 @@ def main() -> int:
     native = native_load_session()
     own_time = addin_own_time()
     journal = journal_figures()
+    prepare = prepare_figures()
 
     rows: list[tuple[str, str, str]] = []
     with winekit.WineSession("bench", monitors=MONITORS) as w:
@@ -294,7 +315,20 @@ def main() -> int:
             cold_bare.append(bench.bare_start()[0])
             standin.quit_standin(w)
 
-        # P1 warm and P2: the host runs and has the presentations open.
+        # P8 before: the host has the presentations open, but another client opened them, so
+        # the add-in takes them as they are without reading a stamp.
+        standin.start_standin(w)
+        for path in bench.paths:
+            k.client(w, "open", path)
+        not_own = []
+        for _ in range(runs):
+            proc, took, _ = bench.corvane_start(keyboard=False)
+            not_own.append(took)
+            bench.end(proc, keyboard=False)
+        standin.quit_standin(w)
+
+        # P1 warm and P2: the host runs and has the presentations open (the add-in's own: P8
+        # after).
         standin.start_standin(w)
         bench.end(bench.corvane_start(keyboard=False)[0], keyboard=False)  # warm-up
         warm_corvane, warm_bare, hook, hot_key, hook_exit, hot_key_exit = [], [], [], [], [], []
@@ -380,7 +414,14 @@ def main() -> int:
         ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
         ("", "Corvane.scr /s with that Count: start -> shows placed",
          spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),
-    ] + [("P7" if i == 0 else "", what, value) for i, (what, value) in enumerate(journal)]
+    ] + [("P7" if i == 0 else "", what, value) for i, (what, value) in enumerate(journal)] + [
+        ("P8", "start -> 3 shows placed, open and unchanged: opened by another client",
+         spread(not_own)),
+        ("", "  opened by the add-in (3 stamp reads; P1 warm)",
+         f"{median(warm_corvane):.0f} ms ({median(warm_corvane) - median(not_own):+.0f} ms; "
+         f"min {min(warm_corvane):.0f}, max {max(warm_corvane):.0f})"),
+        ("", "PrepareScreenSaver, same two cases", prepare),
+    ]
 
     print(f"Kestova Screen Saver performance: whole system under Wine ({MONITORS} simulated "
           "monitors, 3 shows, stand-in host, Paxendo + Tovrin)")

@@ -48,6 +48,16 @@ std::optional<std::wstring> StringProperty(IDispatch* object, const wchar_t* mem
     return std::wstring(value ? value : L"", ::SysStringLen(value));
 }
 
+std::optional<int32_t> IntProperty(IDispatch* object, const wchar_t* member) {
+    UniqueVariant result;
+    if (FAILED(Call(object, member, DISPATCH_PROPERTYGET, result.get())))
+        return std::nullopt;
+    UniqueVariant value;
+    if (FAILED(::VariantChangeType(value.get(), result.get(), 0, VT_I4)))
+        return std::nullopt;
+    return V_I4(value.get());
+}
+
 ComPtr<IDispatch> Presentations(const HostObject& application) {
     return ObjectMember(DispatchOf(application), L"Presentations");
 }
@@ -76,13 +86,7 @@ std::optional<std::wstring> DispatchHost::Version(const HostObject& application)
 
 std::optional<int32_t> DispatchHost::PresentationCount(const HostObject& application) {
     ComPtr<IDispatch> presentations = Presentations(application);
-    UniqueVariant result;
-    if (FAILED(Call(presentations.Get(), L"Count", DISPATCH_PROPERTYGET, result.get())))
-        return std::nullopt;
-    UniqueVariant count;
-    if (FAILED(::VariantChangeType(count.get(), result.get(), 0, VT_I4)))
-        return std::nullopt;
-    return V_I4(count.get());
+    return IntProperty(presentations.Get(), L"Count");
 }
 
 HostRef DispatchHost::PresentationItem(const HostObject& application, int32_t index) {
@@ -115,6 +119,34 @@ HostRef DispatchHost::OpenPresentation(const HostObject& application, const std:
         return nullptr;
     }
     return Wrap(ObjectFromVariant(*result.get()));
+}
+
+std::optional<bool> DispatchHost::Saved(const HostObject& presentation) {
+    // An MsoTriState: msoTrue (-1) when nothing is left unsaved.
+    const std::optional<int32_t> saved = IntProperty(DispatchOf(presentation), L"Saved");
+    if (!saved)
+        return std::nullopt;
+    return *saved != 0;
+}
+
+std::optional<int32_t> DispatchHost::WindowCount(const HostObject& presentation) {
+    ComPtr<IDispatch> windows = ObjectMember(DispatchOf(presentation), L"Windows");
+    return IntProperty(windows.Get(), L"Count");
+}
+
+bool DispatchHost::ClosePresentation(const HostObject& presentation) {
+    return SUCCEEDED(Call(DispatchOf(presentation), L"Close", DISPATCH_METHOD, nullptr));
+}
+
+bool DispatchHost::SameObject(const HostObject& a, const HostObject& b) {
+    // COM identity: the IUnknown of one object is always the same pointer, proxies included.
+    ComPtr<IUnknown> first, second;
+    IDispatch* x = DispatchOf(a);
+    IDispatch* y = DispatchOf(b);
+    if (!x || !y || FAILED(x->QueryInterface(IID_PPV_ARGS(&first))) ||
+        FAILED(y->QueryInterface(IID_PPV_ARGS(&second))))
+        return false;
+    return first.Get() == second.Get();
 }
 
 HostRef DispatchHost::RunSlideShow(const HostObject& presentation) {

@@ -13,6 +13,10 @@ public:
     std::optional<std::wstring> FullName(const HostObject& presentation) override;
     HostRef OpenPresentation(const HostObject& application, const std::wstring& fileName,
                              std::wstring& failure) override;
+    std::optional<bool> Saved(const HostObject& presentation) override;
+    std::optional<int32_t> WindowCount(const HostObject& presentation) override;
+    bool ClosePresentation(const HostObject& presentation) override;
+    bool SameObject(const HostObject& a, const HostObject& b) override;
     HostRef RunSlideShow(const HostObject& presentation) override;
     bool SetWindowPlacement(const HostObject& window, WindowEdge edge, float points) override;
     bool ExitSlideShow(const HostObject& window) override;

@@ -2,6 +2,7 @@
 
 #include "addin/win/addin_module.h"
 #include "addin/win/com_boundary.h"
+#include "addin/win/file_stamp_reader.h"
 #include "common/product.h"
 #include "common/win/unique_handle.h"
 
@@ -79,6 +80,14 @@ bool ScreenDesktop::SamePath(const std::wstring& a, const std::wstring& b) {
     // File names on Windows ignore letter case, ordinally (no locale), as the file system does.
     return ::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
                                   static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::optional<FileStamp> ScreenDesktop::ReadFileStamp(const std::wstring& path, uint32_t limitMs) {
+    return ReadFileStampWithin(path, limitMs);
+}
+
+void ScreenDesktop::EndFileStampReads() {
+    win::EndFileStampReads();
 }
 
 std::unique_ptr<CallerProcess> ScreenDesktop::OpenCallerProcess(int32_t processId) {

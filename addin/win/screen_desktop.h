@@ -16,6 +16,8 @@ public:
     void StartCallerChecks() override;
     void StopCallerChecks() override;
     bool SamePath(const std::wstring& a, const std::wstring& b) override;
+    std::optional<FileStamp> ReadFileStamp(const std::wstring& path, uint32_t limitMs) override;
+    void EndFileStampReads() override;
 
 private:
     UINT_PTR checks_ = 0; // the thread timer of the caller checks

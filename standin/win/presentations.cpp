@@ -16,11 +16,28 @@ constexpr MemberInfo kCollectionMembers[] = {
     {L"Open", kOpen, MemberInfo::kMethod, {L"FileName", L"ReadOnly", L"Untitled", L"WithWindow"}},
 };
 
-enum : DISPID { kSlideShowSettings = 2015, kFullName = 2024 };
+enum : DISPID {
+    kSlideShowSettings = 2015,
+    kWindows = 2017,
+    kFullName = 2024,
+    kSaved = 2027,
+    kNewWindow = 2029,
+    kClose = 2039,
+};
 constexpr MemberInfo kPresentationMembers[] = {
     {L"SlideShowSettings", kSlideShowSettings, MemberInfo::kRead},
+    {L"Windows", kWindows, MemberInfo::kRead},
     {L"FullName", kFullName, MemberInfo::kRead},
+    {L"Saved", kSaved, MemberInfo::kReadWrite},
+    {L"NewWindow", kNewWindow, MemberInfo::kMethod},
+    {L"Close", kClose, MemberInfo::kMethod},
 };
+
+constexpr MemberInfo kDocumentWindowsMembers[] = {
+    {L"Count", kCount, MemberInfo::kRead},
+};
+
+constexpr int32_t kMsoTrue = -1;
 
 enum : DISPID { kRun = 2008 };
 constexpr MemberInfo kSettingsMembers[] = {
@@ -122,17 +139,22 @@ HRESULT PresentationsCollection::Open(Arguments& args, VARIANT* result, CallOutc
         return DISP_E_PARAMNOTFOUND;
     if (FAILED(ReadString(args.At(0), fileName)))
         return DISP_E_TYPEMISMATCH;
-    // ReadOnly, Untitled, WithWindow: MsoTriState values, accepted and otherwise unused.
+    // ReadOnly, Untitled, WithWindow: MsoTriState values. Only WithWindow matters here: as in
+    // PowerPoint, a presentation opens in a document window unless told otherwise.
+    int32_t withWindow = kMsoTrue;
     for (size_t i = 1; i < 4; ++i) {
         int32_t state = 0;
         if (args.At(i) && FAILED(ReadInt(args.At(i), state)))
             return DISP_E_TYPEMISMATCH;
+        if (i == 3 && args.At(i))
+            withWindow = state;
     }
     if (fileName.empty() || fileName == host_.Settings().refuseOpen)
         return outcome.Raise(E_FAIL, kCannotOpen);
     DWORD attributes = ::GetFileAttributesW(fileName.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return outcome.Raise(E_FAIL, kCannotOpen);
+    // The file is read afresh at every Open: what it holds now is what the presentation shows.
     std::string content;
     if (!ReadLeadingBytes(fileName, content))
         return outcome.Raise(E_FAIL, kCannotOpen);
@@ -142,22 +164,53 @@ HRESULT PresentationsCollection::Open(Arguments& args, VARIANT* result, CallOutc
                                      L"content in " +
                                          FileNameOf(fileName) + L" and cannot read it.");
 
-    Held<Presentation> presentation = MakeHeld<Presentation>(host_, FullPathOf(fileName), settings);
+    Held<Presentation> presentation =
+        MakeHeld<Presentation>(host_, FullPathOf(fileName), settings, withWindow != 0 ? 1 : 0);
     host_.Presentations().push_back(presentation);
     // PowerPoint's type library hands the opened presentation back as an IUnknown.
     ReturnObject(result, outcome, presentation.get(), /*asUnknown=*/true);
     return S_OK;
 }
 
-Presentation::Presentation(Host& host, std::wstring fullName, ShowSettings settings)
+Presentation::Presentation(Host& host, std::wstring fullName, ShowSettings settings,
+                           int32_t windows)
     : HostObject(host, L"Presentation", kPresentationMembers), fullName_(std::move(fullName)),
-      name_(FileNameOf(fullName_)), settings_(settings) {}
+      name_(FileNameOf(fullName_)), settings_(settings), windows_(windows) {}
 
-HRESULT Presentation::Call(const MemberInfo& member, bool, Arguments&, VARIANT* result,
+HRESULT Presentation::Call(const MemberInfo& member, bool isPut, Arguments& args, VARIANT* result,
                            CallOutcome& outcome) {
+    // A closed presentation's object lives on while others hold it, but is of no use.
+    if (closed_)
+        return outcome.Raise(E_FAIL, L"Presentation." + std::wstring(member.name) +
+                                         L" : Object does not exist.");
     switch (member.id) {
     case kFullName:
         return SetString(result, fullName_);
+    case kWindows: {
+        Held<DocumentWindowsCollection> windows =
+            MakeHeld<DocumentWindowsCollection>(host_, windows_);
+        ReturnObject(result, outcome, windows.get());
+        return S_OK;
+    }
+    case kSaved: {
+        if (!isPut) {
+            SetInt(result, saved_ ? kMsoTrue : 0);
+            return S_OK;
+        }
+        int32_t saved = 0;
+        if (FAILED(ReadInt(args.PutValue(), saved)))
+            return DISP_E_TYPEMISMATCH;
+        saved_ = saved != 0;
+        return S_OK;
+    }
+    case kNewWindow: {
+        ++windows_;
+        Held<DocumentWindowObject> window = MakeHeld<DocumentWindowObject>(host_);
+        ReturnObject(result, outcome, window.get());
+        return S_OK;
+    }
+    case kClose:
+        return Close();
     case kSlideShowSettings: {
         Held<SlideShowSettingsObject> settings = MakeHeld<SlideShowSettingsObject>(host_, *this);
         ReturnObject(result, outcome, settings.get());
@@ -188,6 +241,35 @@ HRESULT Presentation::RunShow(CallOutcome& outcome, SlideShowWindowObject*& wind
 
 void Presentation::ShowOver() noexcept {
     running_.reset();
+}
+
+HRESULT Presentation::Close() {
+    // PowerPoint closes without asking to save when told by automation; its show ends first.
+    Held<Presentation> self(this);
+    if (SlideShowWindowObject* show = RunningShow())
+        show->End(L"closed");
+    closed_ = true;
+    std::erase_if(host_.Presentations(),
+                  [this](const Held<Presentation>& p) { return p.get() == this; });
+    host_.JournalOut().Write({L"presentation", name_, L"closed"});
+    return S_OK;
+}
+
+DocumentWindowsCollection::DocumentWindowsCollection(Host& host, int32_t count)
+    : HostObject(host, L"DocumentWindows", kDocumentWindowsMembers), count_(count) {}
+
+HRESULT DocumentWindowsCollection::Call(const MemberInfo& member, bool, Arguments&, VARIANT* result,
+                                        CallOutcome&) {
+    if (member.id != kCount)
+        return DISP_E_MEMBERNOTFOUND;
+    SetInt(result, count_);
+    return S_OK;
+}
+
+DocumentWindowObject::DocumentWindowObject(Host& host) : HostObject(host, L"DocumentWindow", {}) {}
+
+HRESULT DocumentWindowObject::Call(const MemberInfo&, bool, Arguments&, VARIANT*, CallOutcome&) {
+    return DISP_E_MEMBERNOTFOUND;
 }
 
 SlideShowSettingsObject::SlideShowSettingsObject(Host& host, Presentation& presentation)

@@ -25,7 +25,7 @@ private:
 
 class Presentation : public HostObject {
 public:
-    Presentation(Host& host, std::wstring fullName, ShowSettings settings);
+    Presentation(Host& host, std::wstring fullName, ShowSettings settings, int32_t windows);
 
     [[nodiscard]] const std::wstring& FullName() const noexcept { return fullName_; }
     [[nodiscard]] const std::wstring& Name() const noexcept { return name_; }
@@ -44,10 +44,41 @@ protected:
                  CallOutcome& outcome) override;
 
 private:
+    // Presentation.Close: its show ends, it leaves the host's list, and the object answers no
+    // more calls.
+    HRESULT Close();
+
     std::wstring fullName_;
     std::wstring name_;
     ShowSettings settings_;
     Held<SlideShowWindowObject> running_;
+    // Document windows and unsaved changes: what tells the add-in that someone has it in hand.
+    int32_t windows_ = 0;
+    bool saved_ = true;
+    bool closed_ = false;
+};
+
+// Presentation.Windows (only its Count) and the windows NewWindow opens: objects without a window
+// on screen; the tests need to know only that someone has the presentation open in one.
+class DocumentWindowsCollection : public HostObject {
+public:
+    DocumentWindowsCollection(Host& host, int32_t count);
+
+protected:
+    HRESULT Call(const MemberInfo& member, bool isPut, Arguments& args, VARIANT* result,
+                 CallOutcome& outcome) override;
+
+private:
+    int32_t count_;
+};
+
+class DocumentWindowObject : public HostObject {
+public:
+    explicit DocumentWindowObject(Host& host);
+
+protected:
+    HRESULT Call(const MemberInfo& member, bool isPut, Arguments& args, VARIANT* result,
+                 CallOutcome& outcome) override;
 };
 
 class SlideShowSettingsObject : public HostObject {

@@ -15,6 +15,10 @@
 //   labels                  one line per visible monitor message window: "<left,top,width,
 //                           height>\t<text of its label>"
 //   activate <hwnd>         brings a window (hexadecimal handle) to the foreground
+//   open <path>             opens a presentation as someone other than the add-in would (no
+//                           document window, like a macro); prints "opened <FullName>"
+//   edit <FullName>         marks an open presentation as changed in the host (Saved = msoFalse)
+//   window <FullName>       opens a document window on an open presentation (NewWindow)
 //   load                    creates the add-in object in this process as a host does at its
 //                           start (ProgID lookup, Paxendo.dll loaded, class factory, object);
 //                           prints "load <microseconds>"
@@ -190,6 +194,49 @@ int Leftover() {
     return 0;
 }
 
+// The running host's open presentation of that full name.
+ComPtr<IDispatch> OpenPresentation(IDispatch* app, const std::wstring& fullName) {
+    ComPtr<IDispatch> list = ReadObject(app, L"Presentations");
+    const int32_t count = ReadInt(list.Get(), L"Count");
+    for (int32_t i = 1; i <= count; ++i) {
+        ComPtr<IDispatch> presentation = ReadObject(list.Get(), L"Item", {IntArg(i)});
+        if (ReadText(presentation.Get(), L"FullName") == fullName)
+            return presentation;
+    }
+    throw Failed{L"Presentations.Item", E_INVALIDARG, fullName + L" is not open"};
+}
+
+int InHand(const std::wstring& command, const std::vector<std::wstring>& args) {
+    if (args.size() != 1)
+        throw Failed{L"usage: " + command + L" <path>", E_INVALIDARG, {}};
+    ComPtr<IDispatch> app = AttachHost();
+    if (command == L"open") {
+        kestova::win::UniqueBstr path(args[0].c_str());
+        VARIANT name;
+        ::VariantInit(&name);
+        name.vt = VT_BSTR;
+        name.bstrVal = path.get();
+        UniqueVariant opened;
+        Call(ReadObject(app.Get(), L"Presentations").Get(), L"Open", DISPATCH_METHOD,
+             {name, IntArg(0), IntArg(0), IntArg(0)}, opened.put());
+        ComPtr<IDispatch> presentation;
+        if (opened.type() == VT_UNKNOWN && opened->punkVal)
+            Check(opened->punkVal->QueryInterface(IID_PPV_ARGS(&presentation)), L"IDispatch");
+        else if (opened.type() == VT_DISPATCH && opened->pdispVal)
+            presentation = opened->pdispVal;
+        else
+            throw Failed{L"Open", E_NOINTERFACE, L"no presentation"};
+        Emit(L"opened " + ReadText(presentation.Get(), L"FullName"));
+        return 0;
+    }
+    ComPtr<IDispatch> presentation = OpenPresentation(app.Get(), args[0]);
+    if (command == L"edit")
+        Call(presentation.Get(), L"Saved", DISPATCH_PROPERTYPUT, {IntArg(0)}, nullptr);
+    else
+        Call(presentation.Get(), L"NewWindow", DISPATCH_METHOD, {}, nullptr);
+    return 0;
+}
+
 double MillisecondsSinceStart() {
     FILETIME created{}, exited{}, kernel{}, user{};
     ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -321,6 +368,8 @@ int Run() {
         return Activate(args);
     if (command == L"load")
         return Load();
+    if (command == L"open" || command == L"edit" || command == L"window")
+        return InHand(command, args);
     throw Failed{L"unknown command " + command, E_INVALIDARG, {}};
 }
 

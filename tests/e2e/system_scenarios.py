@@ -23,6 +23,10 @@ VK_F24 = 0x87
 AZURE = 0x1E64C8
 CORAL = 0xE0603A
 OLIVE = 0x6A8A22
+PURPLE = 0x8040C0
+GOLD = 0xC8A028
+TEAL = 0x208080
+SAND = 0xB08850
 
 
 def rgb(colour: int) -> tuple[int, int, int]:
@@ -402,6 +406,80 @@ class SystemScenarios(unittest.TestCase):
             self.assertJournal(run, {1: "black window, no text", 2: "slide show of " + harbour,
                                      3: "slide show of " + reef}, "the host exited",
                                host="attached to the running one, version 16.0")
+
+    def test_updated_presentations_reach_the_next_run_of_the_same_host(self):
+        # One host for every run, as on a kiosk. Files are rewritten between runs with another
+        # colour: the add-in opens afresh only what it opened itself and nobody has in hand.
+        with winekit.WineSession("e2e-updates", monitors=3) as w:
+            k.install(w)
+            lobby = standin.write_presentation(w, "Lobby.pptx", color=AZURE)[1]
+            cafe = standin.write_presentation(w, "Cafe.pptx", color=CORAL)[1]
+            dock = standin.write_presentation(w, "Dock.pptx", color=OLIVE)[1]
+            mine = standin.write_presentation(w, "Mine.pptx", color=SAND)[1]
+            standin.start_standin(w)
+            journal = standin.Journal(w)
+            # Someone else opened Mine.pptx before the first run (without a window, so only its
+            # owner tells it apart from the add-in's own).
+            self.assertEqual(k.client(w, "open", mine), ["opened " + mine])
+            k.park_pointer(w, 100, 900)
+
+            def covered_run(entries, texts, placed, colours):
+                k.write_settings(w, entries, keyboard=True, mouse=True)
+                run = Run(w, journal)
+                run.wait_for_shows(len(placed))
+                k.wait_hot_key(w)
+                self.assertCovered(w, run, texts, placed, colours)
+                k.probe(w, "chord")
+                self.assertEndedEverything(w, run, exited=list(placed))
+                return run
+
+            def closed(name):
+                return [e for e in journal.events("presentation") if e.fields[0] == name]
+
+            run = covered_run([(lobby, 1), (cafe, 2), (dock, 3)], {},
+                              {"Lobby.pptx": 1, "Cafe.pptx": 2, "Dock.pptx": 3},
+                              {"Lobby.pptx": AZURE, "Cafe.pptx": CORAL, "Dock.pptx": OLIVE})
+            self.assertEqual(len(run.calls("Presentations.Open")), 3)
+
+            # Lobby is rewritten; so are Cafe, which the host holds edited, and Dock, which is
+            # open in a window.
+            standin.write_presentation(w, "Lobby.pptx", color=PURPLE)
+            standin.write_presentation(w, "Cafe.pptx", color=GOLD)
+            standin.write_presentation(w, "Dock.pptx", color=TEAL)
+            self.assertEqual(k.client(w, "edit", cafe), [])
+            self.assertEqual(k.client(w, "window", dock), [])
+            run = covered_run([(lobby, 1), (cafe, 2), (dock, 3)], {},
+                              {"Lobby.pptx": 1, "Cafe.pptx": 2, "Dock.pptx": 3},
+                              {"Lobby.pptx": PURPLE, "Cafe.pptx": CORAL, "Dock.pptx": OLIVE})
+            self.assertEqual([c.args[0].value for c in run.calls("Presentations.Open")], [lobby])
+            self.assertEqual(len(closed("Lobby.pptx")), 1)
+            kept = "kept although changed since it was opened: "
+            self.assertJournal(run, {
+                1: f"slide show of {lobby} (reopened: changed since it was opened)",
+                2: f"slide show of {cafe} ({kept}it has unsaved changes)",
+                3: f"slide show of {dock} ({kept}it is open in a window)"}, "Ctrl+Alt+Esc",
+                host="attached to the running one")
+
+            # The admin's new Lobby is damaged: the old copy goes all the same, and the monitor
+            # says why it is black. Mine, rewritten too, is shown as its owner has it.
+            standin.write_presentation(w, "Lobby.pptx", damaged=True)
+            standin.write_presentation(w, "Mine.pptx", color=TEAL)
+            run = covered_run([(lobby, 1), (mine, 2), (dock, 3)],
+                              {1: k.opened_failed("Lobby.pptx")},
+                              {"Mine.pptx": 2, "Dock.pptx": 3},
+                              {"Mine.pptx": SAND, "Dock.pptx": OLIVE})
+            self.assertEqual(len(closed("Lobby.pptx")), 2)
+            shown = run.block().per_monitor("Shown")
+            self.assertTrue(shown[1].startswith(
+                "black window: " + k.opened_failed("Lobby.pptx") +
+                " (changed since it was opened; the new file could not be opened; "), shown[1])
+            self.assertEqual(shown[2], "slide show of " + mine)
+
+            # Everything in one host process; what the user opened was never closed.
+            self.assertEqual([e.fields[0] for e in journal.events("host")], ["start", "ready"])
+            self.assertEqual(closed("Mine.pptx"), [])
+            self.assertEqual(closed("Cafe.pptx") + closed("Dock.pptx"), [])
+            self.assertEqual(sorted(k.open_presentations(w)), sorted([cafe, dock, mine]))
 
     def test_failure_displays(self):
         with winekit.WineSession("e2e-failures", monitors=2) as w:

@@ -4,9 +4,11 @@
 // add-in's unit tests. Each hands out counted references so that tests can see leaks, records
 // every call in one shared journal, and can be told to fail or throw on a chosen call.
 #include "addin/desktop.h"
+#include "addin/file_stamp.h"
 #include "addin/presentation_host.h"
 #include "addin/window_support.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -57,6 +59,9 @@ struct FakeObject {
     int32_t handle = 0;
     // presentation state: its running show's window (as the host, Run hands it back again)
     FakeObject* show = nullptr;
+    bool saved = true;   // false: the host holds changes not written to the file
+    int32_t windows = 0; // document windows open on it
+    bool closed = false;
 };
 
 class FakeRef : public HostObject {
@@ -145,6 +150,33 @@ public:
             return nullptr;
         }
         return std::make_shared<FakeRef>(AddOpen(fileName));
+    }
+    std::optional<bool> Saved(const HostObject& presentation) override {
+        if (journal_.Enter("Saved"))
+            return std::nullopt;
+        return Of(presentation)->saved;
+    }
+    std::optional<int32_t> WindowCount(const HostObject& presentation) override {
+        if (journal_.Enter("WindowCount"))
+            return std::nullopt;
+        return Of(presentation)->windows;
+    }
+    bool ClosePresentation(const HostObject& presentation) override {
+        FakeObject* p = Of(presentation);
+        if (journal_.Enter("ClosePresentation " + Narrow(p->fullName)))
+            return false;
+        p->closed = true;
+        std::erase(open, p);
+        if (p->show && !p->show->exited) { // closing a presentation ends its show
+            p->show->exited = true;
+            EndAnyShow();
+        }
+        return true;
+    }
+    bool SameObject(const HostObject& a, const HostObject& b) override {
+        if (journal_.Enter("SameObject"))
+            return false;
+        return Of(a) == Of(b);
     }
     HostRef RunSlideShow(const HostObject& presentation) override {
         if (journal_.Enter("RunSlideShow " + Narrow(Of(presentation)->fullName)) ||
@@ -318,6 +350,17 @@ public:
         if (caller == Caller::kGone)
             return nullptr;
         return std::make_unique<Process>(callerEnded);
+    }
+    // File stamps by path: a file not named here reads as an unchanged empty stamp.
+    std::map<std::wstring, FileStamp> stamps;
+    std::set<std::wstring> unreadable; // stamps that can't be read now
+    std::vector<uint32_t> stampLimits; // the limit of each read
+    std::optional<FileStamp> ReadFileStamp(const std::wstring& path, uint32_t limitMs) override {
+        if (journal_.Enter("ReadFileStamp " + FakeHost::Narrow(path)) || unreadable.count(path))
+            return std::nullopt;
+        stampLimits.push_back(limitMs);
+        auto found = stamps.find(path);
+        return found == stamps.end() ? FileStamp{} : found->second;
     }
     void StartCallerChecks() override { checking = true; }
     void StopCallerChecks() override { checking = false; }

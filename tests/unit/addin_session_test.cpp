@@ -124,7 +124,9 @@ TEST_F(AddinSessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
     Fill({{L"C:\\b.pptx", 1}});
     EXPECT_EQ(window->refs, 0);
     EXPECT_FALSE(window->exited);
-    EXPECT_EQ(host.HeldRefs(), 0);
+    // Only the add-in's record of the presentation it opened still holds it.
+    EXPECT_EQ(host.HeldRefs(), 1);
+    EXPECT_EQ(host.open[0]->refs, 1);
     EXPECT_EQ(host.open.size(), 1u);
 }
 
@@ -139,6 +141,9 @@ TEST_F(AddinSessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
     EXPECT_GT(host.HeldRefs(), 0); // presentations are kept until the session is forgotten
     module.ExitScreenSaverSession();
 
+    EXPECT_EQ(host.HeldRefs(), 2); // the add-in's records of what it opened
+    EXPECT_EQ(module.Opened().Size(), 2u);
+    module.ForgetHost();
     EXPECT_EQ(host.HeldRefs(), 0);
     EXPECT_EQ(host.open.size(), 2u);
     EXPECT_EQ(module.CurrentSession().Count, 0);
@@ -226,7 +231,8 @@ TEST_F(AddinSessionService, SessionOfAGoneCallerIsEndedAndReleasedAtTheNextCheck
     EXPECT_FALSE(host.sinkConnected);
     EXPECT_FALSE(windows.sessionOpen);
     EXPECT_EQ(module.CurrentSession().Count, 0);
-    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.Windows()[0]->refs, 0);
+    EXPECT_EQ(host.HeldRefs(), 1); // the record of the presentation the add-in opened
     EXPECT_FALSE(desktop.checking);
     EXPECT_FALSE(module.WatchesCaller());
 }
@@ -240,7 +246,7 @@ TEST_F(AddinSessionService, CallerWatchBelongsToItsSession) {
     module.WatchScreenSaverCaller(77);
     module.CheckScreenSaverCaller();
     EXPECT_EQ(module.CurrentSession().Count, 0);
-    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.HeldRefs(), 1);
 
     // A new session and the session's own end forget the old caller: its death ends nothing.
     module.WatchScreenSaverCaller(77);
@@ -255,4 +261,160 @@ TEST_F(AddinSessionService, CallerWatchBelongsToItsSession) {
     module.EndScreenSaver();
     module.ExitScreenSaverSession();
     EXPECT_FALSE(module.WatchesCaller());
+}
+
+// The reopen rule at the next run of the same host: a presentation is opened afresh only when the
+// add-in opened it, its file changed, it has no document window and nothing unsaved. Each case
+// changes one thing from the first run and says what the journal is told.
+TEST_F(AddinSessionService, ChangedFileIsReopenedOnlyWhenNobodyHasItInHand) {
+    const std::wstring path = L"\\\\server\\shows\\Lobby.pptx";
+    struct Case {
+        const char* name;
+        std::function<void(FakeObject& opened)> between; // after run 1, before run 2
+        bool reopened;
+        std::wstring note;
+    };
+    const FileStamp rewritten{2048, 77};
+    const std::wstring kept = L"kept although changed since it was opened: ";
+    const std::vector<Case> cases = {
+        {"unchanged", [](FakeObject&) {}, false, L""},
+        {"rewritten", [&](FakeObject&) { desktop.stamps[path] = rewritten; }, true,
+         L"reopened: changed since it was opened"},
+        {"only its time changed",
+         [&](FakeObject&) {
+             desktop.stamps[path] = {0, 1};
+         },
+         true, L"reopened: changed since it was opened"},
+        {"open in a window",
+         [&](FakeObject& p) {
+             desktop.stamps[path] = rewritten;
+             p.windows = 1;
+         },
+         false, kept + L"it is open in a window"},
+        {"edited in the host",
+         [&](FakeObject& p) {
+             desktop.stamps[path] = rewritten;
+             p.saved = false;
+         },
+         false, kept + L"it has unsaved changes"},
+        {"windows can't be counted",
+         [&](FakeObject&) {
+             desktop.stamps[path] = rewritten;
+             journal.faultCall = "WindowCount";
+         },
+         false, kept + L"the host did not say whether it is in use"},
+        {"stamp unreadable now",
+         [&](FakeObject&) {
+             desktop.stamps[path] = rewritten;
+             desktop.unreadable.insert(path);
+         },
+         false, L"kept as it is: its file could not be checked for changes"},
+        {"the host won't close it",
+         [&](FakeObject&) {
+             desktop.stamps[path] = rewritten;
+             journal.faultCall = "ClosePresentation \\\\server\\shows\\Lobby.pptx";
+         },
+         false, L"kept although changed since it was opened: the host did not close it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal = Journal();
+        host.open.clear();
+        desktop.stamps.clear();
+        desktop.unreadable.clear();
+        module.ForgetHost();
+        ASSERT_TRUE(module.CheckHostVersion(host.App()));
+        host.openable = {path};
+
+        Fill({{path, 1}});
+        EXPECT_EQ(module.PrepareScreenSaver(), L"");
+        FakeObject* first = PresentationOf(1);
+        ASSERT_NE(first, nullptr);
+        module.ExitScreenSaverSession();
+
+        c.between(*first);
+        Fill({{path, 1}});
+        EXPECT_EQ(module.PrepareScreenSaver(), L"");
+        FakeObject* second = PresentationOf(1);
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(second != first, c.reopened);
+        EXPECT_EQ(first->closed, c.reopened);
+        EXPECT_EQ(host.open, std::vector<FakeObject*>{second});
+        module.BeginScreenSaver();
+        std::wstring reason, detail;
+        EXPECT_TRUE(module.GetMonitorReport(1, reason, detail));
+        EXPECT_EQ(detail, c.note);
+        module.EndScreenSaver();
+        module.ExitScreenSaverSession();
+    }
+    // An unchanged file costs one stamp read and no question to the host about the presentation.
+    journal = Journal();
+    desktop.stamps.clear();
+    Fill({{path, 1}});
+    module.PrepareScreenSaver();
+    EXPECT_EQ(journal.Only({"ReadFileStamp", "WindowCount", "Saved", "ClosePresentation"}),
+              std::vector<std::string>{"ReadFileStamp \\\\server\\shows\\Lobby.pptx"});
+    // No read may keep the host's thread longer than a second.
+    for (uint32_t limit : desktop.stampLimits) {
+        EXPECT_GT(limit, 0u);
+        EXPECT_LE(limit, 1000u);
+    }
+}
+
+TEST_F(AddinSessionService, PresentationsTheUserOpenedAreNeverClosed) {
+    // Opened by someone else (the user, a macro), without a window and with nothing unsaved:
+    // however its file changes, the add-in shows it as it is and never reads its stamp.
+    FakeObject* users = host.AddOpen(L"C:\\Mine.pptx");
+    Fill({{L"C:\\Mine.pptx", 1}});
+    module.PrepareScreenSaver();
+    desktop.stamps[L"C:\\Mine.pptx"] = {9, 9};
+    module.PrepareScreenSaver();
+    EXPECT_EQ(PresentationOf(1), users);
+    EXPECT_FALSE(users->closed);
+    EXPECT_TRUE(journal.Only({"ReadFileStamp", "ClosePresentation"}).empty());
+
+    // The user closes the add-in's copy and opens the file again: that one is the user's now.
+    host.openable.insert(L"C:\\Ours.pptx");
+    Fill({{L"C:\\Ours.pptx", 1}});
+    module.PrepareScreenSaver();
+    host.ClosePresentation(*module.CurrentSession().Entry(1)->Presentation);
+    FakeObject* reopenedByUser = host.AddOpen(L"C:\\Ours.pptx");
+    desktop.stamps[L"C:\\Ours.pptx"] = {5, 5};
+    Fill({{L"C:\\Ours.pptx", 1}});
+    module.PrepareScreenSaver();
+    EXPECT_EQ(PresentationOf(1), reopenedByUser);
+    EXPECT_FALSE(reopenedByUser->closed);
+}
+
+TEST_F(AddinSessionService, ReplacedFileThatCantBeOpenedLeavesTheMonitorBlack) {
+    // The admin's new file is damaged: the old copy is closed all the same (it is not what the
+    // share holds now), and the monitor says why it has no show.
+    const std::wstring path = L"C:\\Lobby.pptx";
+    host.openable.insert(path);
+    Fill({{path, 1}});
+    module.PrepareScreenSaver();
+    FakeObject* old = PresentationOf(1);
+    module.ExitScreenSaverSession();
+
+    desktop.stamps[path] = {1, 2};
+    host.openable.clear();
+    Fill({{path, 1}});
+    EXPECT_EQ(module.PrepareScreenSaver(), path);
+    EXPECT_TRUE(old->closed);
+    EXPECT_EQ(PresentationOf(1), nullptr);
+    EXPECT_TRUE(host.open.empty());
+    EXPECT_EQ(module.Opened().Size(), 0u);
+    module.BeginScreenSaver();
+    std::wstring reason, detail;
+    EXPECT_FALSE(module.GetMonitorReport(1, reason, detail));
+    EXPECT_EQ(reason, L"Presentation could not be opened: Lobby.pptx");
+    EXPECT_EQ(detail, L"changed since it was opened; the new file could not be opened; "
+                      L"could not open C:\\Lobby.pptx");
+    EXPECT_TRUE(host.Windows().empty());
+
+    // Fixed on the share: the next run opens it and remembers it again.
+    host.openable.insert(path);
+    Fill({{path, 1}});
+    EXPECT_EQ(module.PrepareScreenSaver(), L"");
+    EXPECT_EQ(module.Opened().Size(), 1u);
 }

@@ -161,7 +161,7 @@ TEST_F(AddinStaging, ZeroHandleShowIsReportedUnplacedAndStillExitedAtTheEnd) {
               (std::vector<std::string>{"DeregisterSlideShowWindow 0", "ExitSlideShow"}));
     EXPECT_FALSE(Entry(1).ShowWindow);
     module.ExitScreenSaverSession();
-    EXPECT_EQ(host.HeldRefs(), 0);
+    EXPECT_EQ(host.Windows()[0]->refs, 0);
 }
 
 TEST_F(AddinStaging, EndDeregistersThenExitsEachShowAndDisconnectsLast) {

@@ -231,6 +231,7 @@ TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
         std::wstring& detail = *std::get<std::wstring*>(arguments[2]);
         if (monitor == 1) {
             reason = L"p1";
+            detail = L"reopened: changed since it was opened";
             return true;
         }
         reason = monitor == 2 ? L"No slide show was started for this monitor."
@@ -252,6 +253,8 @@ TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
     for (int32_t i = 0; i < 4; ++i)
         EXPECT_EQ(outcomes[size_t(i)].monitor, i + 1);
     EXPECT_TRUE(outcomes[0].showRunning);
+    // A running show's detail (what became of its changed file) reaches the journal too.
+    EXPECT_EQ(outcomes[0].detail, L"reopened: changed since it was opened");
     EXPECT_FALSE(outcomes[1].showRunning);
     EXPECT_EQ(outcomes[1].presentation, L"p1b");
     EXPECT_EQ(outcomes[1].reason, L"Monitor 0 does not exist.");

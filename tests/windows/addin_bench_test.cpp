@@ -2,6 +2,7 @@
 // OnConnection + OnStartupComplete (hosts disable add-ins that load slowly), measured on the real
 // Paxendo.dll with an in-process host that answers at once. Skipped unless KESTOVA_ADDIN_BENCH
 // is set; prints "addin-bench<TAB>name<TAB>microseconds".
+#include "addin/win/file_stamp_reader.h"
 #include "addin_test_support.h"
 #include "extensibility_h.h"
 
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 using namespace kestova::addin::testing;
 
@@ -70,4 +73,36 @@ TEST(AddinBench, ConnectionAndStartupOwnTime) {
     std::printf("addin-bench\tconnect+startup first\t%.1f\n", first);
     std::printf("addin-bench\tconnect+startup median\t%.1f\n", samples[samples.size() / 2]);
     std::printf("addin-bench\tconnect+startup p95\t%.1f\n", samples[samples.size() * 95 / 100]);
+}
+
+// The stamp reads of one run with three presentations: each handed to the add-in's reading
+// thread and waited for, as PrepareScreenSaver does. Prints "addin-stamps<TAB>name<TAB>µs".
+TEST(AddinBench, StampReadsOfThreePresentations) {
+    if (!std::getenv("KESTOVA_ADDIN_BENCH"))
+        GTEST_SKIP() << "run by tools/bench_addin.py only";
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    std::vector<std::wstring> paths;
+    for (int n = 1; n <= 3; ++n) {
+        paths.push_back(std::wstring(folder) + L"kestova-stamp-bench-" + std::to_wstring(n) +
+                        L".pptx");
+        kestova::win::UniqueHandle file(CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file);
+    }
+    std::vector<double> samples;
+    for (int i = 0; i < 201; ++i) {
+        auto started = std::chrono::steady_clock::now();
+        for (const std::wstring& path : paths)
+            ASSERT_TRUE(kestova::addin::win::ReadFileStampWithin(path, 1000));
+        samples.push_back(Micros(std::chrono::steady_clock::now() - started));
+    }
+    for (const std::wstring& path : paths)
+        DeleteFileW(path.c_str());
+    const double first = samples.front(); // starts the reading thread
+    samples.erase(samples.begin());
+    std::sort(samples.begin(), samples.end());
+    std::printf("addin-stamps\tthree reads, first (thread started)\t%.1f\n", first);
+    std::printf("addin-stamps\tthree reads, median\t%.1f\n", samples[samples.size() / 2]);
+    std::printf("addin-stamps\tthree reads, p95\t%.1f\n", samples[samples.size() * 95 / 100]);
 }

@@ -1,8 +1,9 @@
 // The add-in object as automation clients and the host call it, in-process: names and DISPIDs
 // from the embedded type library, arguments by value, by reference and as script variants,
-// connection handlers, the version notice and the event receiver.
+// connection handlers, the version notice and the event receiver; the stamp of a file.
 #include "addin/win/addin_module.h"
 #include "addin/win/dispatch_object.h"
+#include "addin/win/file_stamp_reader.h"
 #include "addin/win/host_class.h"
 #include "addin/win/powerpoint_addin.h"
 #include "addin_test_support.h"
@@ -11,6 +12,7 @@
 
 #include <olectl.h>
 
+#include <cstring>
 #include <thread>
 
 using namespace kestova::addin;
@@ -218,7 +220,7 @@ TEST(AddinDispatch, NamesGiveTheInterfacesDispids) {
         {L"GetProcessId", 0x6003000c},
         {L"GetMonitorReport", 0x6003000d},
         {L"WatchScreenSaverCaller", 0x6003000e}, // Corvane calls it by this number
-        {L"isCOMaddinINITIALIZED", 0x60030004}, // automation names ignore case
+        {L"isCOMaddinINITIALIZED", 0x60030004},  // automation names ignore case
     };
     for (const auto& [name, id] : members)
         EXPECT_EQ(IdOf(addin.Get(), name), id) << std::string(name, name + wcslen(name));
@@ -455,4 +457,37 @@ TEST(AddinHostObjects, ObjectResultsAreTakenAsDispatchInEveryForm) {
     VARIANT number = Long(5);
     EXPECT_FALSE(win::ObjectFromVariant(number));
     EXPECT_EQ(object.refs, 1);
+}
+
+// The stamp of a presentation's file: size and write time, read also while another program holds
+// the file open without sharing it (the stamp read opens nothing), and none for what isn't a file.
+TEST(AddinFileStamp, TellsARewriteAndNeedsNoAccessToTheFile) {
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(::GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path = std::wstring(folder) + L"kestova-stamp-test.pptx";
+    auto write = [&](const char* text, DWORD share) {
+        kestova::win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr,
+                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
+        DWORD written = 0;
+        ::WriteFile(file.get(), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+        return file;
+    };
+    write("first", FILE_SHARE_READ).reset();
+    const auto first = win::ReadFileStampWithin(path, 1000);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size, 5u);
+    EXPECT_EQ(win::ReadFileStampWithin(path, 1000), first);
+
+    ::Sleep(20); // a later write time, also where the file system keeps it coarsely
+    auto held = write("second!", 0);
+    const auto second = win::ReadFileStampWithin(path, 1000);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->size, 7u);
+    EXPECT_NE(second->lastWrite, first->lastWrite);
+    held.reset();
+    ::DeleteFileW(path.c_str());
+
+    EXPECT_FALSE(win::ReadFileStampWithin(path, 1000));
+    EXPECT_FALSE(win::ReadFileStampWithin(folder, 1000));
 }
