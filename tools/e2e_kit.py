@@ -36,10 +36,6 @@ VERSION_NOTICE = "Kestova Screen Saver requires Microsoft PowerPoint 2000 or lat
 SHOW_CLASS = "screenClass"
 CORVANE_CLASSES = ("TMainForm", "TDisplayForm")
 
-CLIENT_SOURCE = winekit.ROOT / "tests" / "e2e" / "e2e_client.cpp"
-CLIENT_EXE = winekit.TOOLS_BUILD / "e2e" / "E2eClient.exe"
-
-
 TEXT_ALREADY_SHOWN = "Already shown on monitor {}."
 
 
@@ -60,26 +56,15 @@ def no_such_monitor(number: int) -> str:
 
 
 # ---------------------------------------------------------------------------------------------
-# Our own client program (built here: it is a test tool, not part of the product's build)
+# Our own client program (tests/e2e/e2e_client.cpp, built with the Windows tree)
+
+CLIENT_EXE = winekit.WINDOWS_BIN / "E2eClient.exe"
+
 
 def build_client() -> Path:
-    """Compiles E2eClient.exe when missing or older than its sources (~15 s once)."""
-    sources = [CLIENT_SOURCE, winekit.ROOT / "common" / "win" / "com_error.cpp"]
-    headers = [winekit.ROOT / "common" / "win" / p for p in ("com_error.h", "unique_handle.h")]
-    newest = max(p.stat().st_mtime for p in sources + headers)
-    if CLIENT_EXE.exists() and CLIENT_EXE.stat().st_mtime >= newest:
-        return CLIENT_EXE
-    CLIENT_EXE.parent.mkdir(parents=True, exist_ok=True)
-    # Shared headers include what the Windows tree's configuration generates.
-    generated = winekit.BUILD / "windows" / "generated"
-    subprocess.run(
-        ["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O2", "-Wall", "-Wextra", "-Werror",
-         "-Wno-missing-field-initializers", "-DUNICODE", "-D_UNICODE", "-DWIN32_LEAN_AND_MEAN",
-         "-DNOMINMAX", "-D_WIN32_WINNT=0x0A00", "-DWINVER=0x0A00", f"-I{winekit.ROOT}",
-         f"-I{generated}",
-         *map(str, sources), "-o", str(CLIENT_EXE), "-municode", "-static", "-static-libgcc",
-         "-static-libstdc++", "-lole32", "-loleaut32", "-luuid", "-luser32", "-lshell32"],
-        check=True)
+    """E2eClient.exe of the Windows tree (./dev build makes it)."""
+    if not CLIENT_EXE.exists():
+        raise AssertionError(f"{CLIENT_EXE} is missing: run ./dev build")
     return CLIENT_EXE
 
 

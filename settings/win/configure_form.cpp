@@ -460,9 +460,11 @@ void TConfigureForm::FormCreate() {
 
 void TConfigureForm::SetupOpenDialog() {
     std::wstring folder;
-    // A remembered folder of the wrong type is reported and then treated as missing.
-    win::RunHandler(
-        [&] { RegReadString(*OpenRegistry(), kSettingsKeyPath, kFileOpenFolder, L"", folder); });
+    // A remembered folder of the wrong type is reported and then treated as missing. (An empty
+    // default rather than L"": GCC 12 at -O3 takes the literal's copy for an out-of-bounds one.)
+    win::RunHandler([&] {
+        RegReadString(*OpenRegistry(), kSettingsKeyPath, kFileOpenFolder, std::wstring(), folder);
+    });
     // Asked with a budget: a remembered share that does not answer soon gives the desktop instead.
     OpenDialog.SetInitialFolder(InitialBrowseFolder(
         folder,
