@@ -197,7 +197,7 @@ class SettingsDialogScenarios(unittest.TestCase):
             w.xdotool("key", "Tab", "Tab")
             w.xdotool("type", "--delay", "20", second)
             click(w, bottom_left, MOUSE_BOX)
-            rk.wait_keyboard(w, SETTINGS_TITLE, "Enable mouse interaction")
+            rk.wait_keyboard(w, SETTINGS_TITLE, "mouse interaction")
             click(w, bottom_right, OK_BUTTON)
             self.assertEqual(proc.wait(30), 0)
             self.assertEqual(reg_values(w, PRODUCT_KEY),
