@@ -90,6 +90,7 @@ private:
     SIZE clientSize_{}; // as laid out last
     RECT bevel1_{};     // the frame around the upper part, grown with the texts inside it
     UniqueGdiObject font_;
+    UniqueGdiObject boldFont_;
     UniqueGdiObject linkFont_;
     UniqueGdiObject boldLinkFont_;
     UniqueIcon ownIcon_;
