@@ -2,10 +2,7 @@
 
 #include "common/product.h"
 #include "common/win/error_report.h"
-#include "common/win/monitors.h"
 #include "settings/browse_folder.h"
-#include "settings/dialog_rows.h"
-#include "settings/row_validation.h"
 #include "settings/registry_access.h"
 #include "settings/win/about_form.h"
 #include "settings/win/configure_design.h"
@@ -13,7 +10,6 @@
 #include "settings/win/dpi_layout.h"
 #include "settings/win/handler_guard.h"
 #include "settings/win/message_loop.h"
-#include "settings/win/scroll_box.h"
 #include "settings/win/shell_paths.h"
 #include "settings/win/windows_registry.h"
 
