@@ -62,7 +62,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void CreateControls();
-    void LayOut();
+    // Lays the box out at `dpi` and returns its client size; `place` false only measures.
+    SIZE LayOut(UINT dpi, bool place);
     void Paint();
     void LoadProgramIcon();
     void DrawLink(const DRAWITEMSTRUCT& item) const;
@@ -124,16 +125,20 @@ UniqueGdiObject Underlined(HFONT font) noexcept {
 
 // A link sits with its text at the design's corner; the few pixels right of and below the text
 // hold the focus rectangle.
-RECT PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
+RECT LinkRect(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
     wchar_t text[128] = {};
     ::GetWindowTextW(label, text, static_cast<int>(std::size(text)));
     SIZE size = MeasureText(label, font, text);
     size.cx += ScaleToDpi(6, dpi);
     size.cy += ScaleToDpi(2, dpi);
     const RECT r = ScaleRect(corner, dpi);
-    ::SetWindowPos(label, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return {r.left, r.top, r.left + size.cx, r.top + size.cy};
+}
+
+void Put(HWND control, const RECT& r, HFONT font) {
+    ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 INT_PTR TAboutForm::ShowModal() {
@@ -148,7 +153,7 @@ INT_PTR TAboutForm::ShowModal() {
         throw std::runtime_error("Error creating window");
     dpi_ = WindowDpi(window_);
     CreateControls();
-    LayOut();
+    LayOut(dpi_, true);
     CentreOnPrimaryMonitor(window_, WindowSizeForClientPixels(window_, clientSize_, dpi_));
     ::SendMessageW(window_, DM_SETDEFID, IDOK, 0);
     AddDialogWindow(window_);
@@ -225,12 +230,20 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_DESTROY:
         RemoveDialogWindow(window_);
         return false;
+    case WM_GETDPISCALEDSIZE: {
+        // The size wanted at the new DPI; the rectangle then suggested is taken as it is.
+        const auto dpi = static_cast<UINT>(wParam);
+        *reinterpret_cast<SIZE*>(lParam) =
+            WindowSizeForClientPixels(window_, LayOut(dpi, false), dpi);
+        result = TRUE;
+        return true;
+    }
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
-        LayOut();
+        LayOut(dpi_, true);
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        const SIZE size = WindowSizeForClientPixels(window_, clientSize_, dpi_);
-        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::InvalidateRect(window_, nullptr, TRUE);
         return true;
@@ -254,9 +267,9 @@ void TAboutForm::CreateControls() {
                           WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, IDOK);
 }
 
-void TAboutForm::LayOut() {
-    UniqueGdiObject font = CreateDialogFont(dpi_);
-    UniqueGdiObject boldFont = CreateDialogFont(dpi_, true);
+SIZE TAboutForm::LayOut(UINT dpi, bool place) {
+    UniqueGdiObject font = CreateDialogFont(dpi);
+    UniqueGdiObject boldFont = CreateDialogFont(dpi, true);
     auto regular = font ? static_cast<HFONT>(font.get())
                         : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     auto bold = boldFont ? static_cast<HFONT>(boldFont.get()) : regular;
@@ -266,28 +279,34 @@ void TAboutForm::LayOut() {
     auto boldLink = boldLinkFont ? static_cast<HFONT>(boldLinkFont.get()) : bold;
     // The design is the least: the frame grows to hold the texts in the font really given, and
     // the button and the box follow it.
-    auto s = [this](int designPixels) { return ScaleToDpi(designPixels, dpi_); };
-    const RECT product = PlaceLabel(ProductLabel, kProductLabelRect, dpi_, boldLink);
-    const RECT copyright = PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regularLink);
-    bevel1_ = ScaleRect(kBevel1Rect, dpi_);
-    bevel1_.right = std::max<int>({bevel1_.right, product.right + s(16), copyright.right + s(16)});
-    bevel1_.bottom = std::max<int>(bevel1_.bottom, copyright.bottom + s(16));
+    auto s = [dpi](int designPixels) { return ScaleToDpi(designPixels, dpi); };
+    const RECT product = LinkRect(ProductLabel, kProductLabelRect, dpi, boldLink);
+    const RECT copyright = LinkRect(CopyrightLabel, kCopyrightLabelRect, dpi, regularLink);
+    RECT bevel = ScaleRect(kBevel1Rect, dpi);
+    bevel.right = std::max<int>({bevel.right, product.right + s(16), copyright.right + s(16)});
+    bevel.bottom = std::max<int>(bevel.bottom, copyright.bottom + s(16));
     const SIZE caption = MeasureCaption(OKButton, regular, L"OK");
     const int okWidth = std::max<int>(s(kOKButtonRect.width), caption.cx + s(16));
     const int okHeight = std::max<int>(s(kOKButtonRect.height), caption.cy + s(12));
-    const int okTop = std::max<int>(s(kOKButtonRect.top), bevel1_.bottom + s(7));
+    const int okTop = std::max<int>(s(kOKButtonRect.top), bevel.bottom + s(7));
     // The journal's link sits left of the button, on its middle line; the button keeps clear of it.
-    const RECT journal = PlaceLabel(JournalLabel, kJournalLabelRect, dpi_, regularLink);
-    const int journalTop = okTop + (okHeight - (journal.bottom - journal.top)) / 2;
-    ::SetWindowPos(JournalLabel, nullptr, journal.left, journalTop, 0, 0,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    RECT journal = LinkRect(JournalLabel, kJournalLabelRect, dpi, regularLink);
+    ::OffsetRect(&journal, 0,
+                 okTop + (okHeight - (journal.bottom - journal.top)) / 2 - journal.top);
     const int okLeft =
-        std::max<int>({s(kOKButtonRect.left), bevel1_.right - okWidth, int(journal.right) + s(16)});
-    ::SetWindowPos(OKButton, nullptr, okLeft, okTop, okWidth, okHeight,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(OKButton, WM_SETFONT, reinterpret_cast<WPARAM>(regular), TRUE);
-    clientSize_ = {std::max<int>({s(kClientWidth), bevel1_.right + s(9), okLeft + okWidth + s(9)}),
-                   std::max<int>(s(kClientHeight), okTop + okHeight + s(8))};
+        std::max<int>({s(kOKButtonRect.left), bevel.right - okWidth, int(journal.right) + s(16)});
+    const SIZE client = {
+        std::max<int>({s(kClientWidth), bevel.right + s(9), okLeft + okWidth + s(9)}),
+        std::max<int>(s(kClientHeight), okTop + okHeight + s(8))};
+    if (!place)
+        return client;
+
+    Put(ProductLabel, product, boldLink);
+    Put(CopyrightLabel, copyright, regularLink);
+    Put(JournalLabel, journal, regularLink);
+    Put(OKButton, {okLeft, okTop, okLeft + okWidth, okTop + okHeight}, regular);
+    bevel1_ = bevel;
+    clientSize_ = client;
     if (font)
         font_ = std::move(font);
     if (boldFont)
@@ -297,6 +316,7 @@ void TAboutForm::LayOut() {
     if (boldLinkFont)
         boldLinkFont_ = std::move(boldLinkFont);
     LoadProgramIcon();
+    return client;
 }
 
 // The program's own icon (resource 1 of the executable) at the box's scale; a program without

@@ -110,6 +110,19 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithEveryTextWhole) {
         }
         ok = RectIn(FindControl(box, L"Button", L"OK"), box);
         faults = LayoutFaults(box);
+        // Dragged onto a monitor of another scale: the size it asks for holds every text whole.
+        const UINT other = dpi == 144 ? 96 : 144;
+        SIZE scaled{};
+        ::SendMessageW(box, WM_GETDPISCALEDSIZE, other, reinterpret_cast<LPARAM>(&scaled));
+        RECT suggested{window.left, window.top, window.left + scaled.cx, window.top + scaled.cy};
+        ::SendMessageW(box, WM_DPICHANGED, MAKEWPARAM(other, other),
+                       reinterpret_cast<LPARAM>(&suggested));
+        RECT moved{};
+        ::GetWindowRect(box, &moved);
+        if (!::EqualRect(&moved, &suggested))
+            faults.push_back("the suggested rectangle was not taken");
+        for (const std::string& fault : LayoutFaults(box))
+            faults.push_back("after the move to " + std::to_string(other) + " dpi: " + fault);
         PressIn(box, VK_RETURN, testThread);
     });
     if (int expected = ExpectedFromEnvironment("KESTOVA_EXPECT_DPI")) {
