@@ -83,11 +83,14 @@ bool RowProber::GiveUpOn(DWORD limitMilliseconds) {
     const ULONGLONG now = ::GetTickCount64();
     bool changed = false;
     for (Row& state : rows_) {
-        if (!state.asking || state.factsQuestion >= state.askingQuestion ||
+        // Giving up on a question also answers the newer one wanted after it (OK's, asked while
+        // a refresh hangs): waiting for the hung one first would hold OK past its limit.
+        const uint64_t answers = std::max(state.askingQuestion, state.wantedSince);
+        if (!state.asking || state.factsQuestion >= answers ||
             now - state.askedAt < limitMilliseconds)
             continue;
         state.facts = PathFacts{PathKind::Unreachable, std::wstring()};
-        state.factsQuestion = state.askingQuestion;
+        state.factsQuestion = answers;
         changed = true;
     }
     return changed;

@@ -41,8 +41,8 @@ public:
     [[nodiscard]] bool AnsweredSince(size_t row, const std::wstring& text, uint64_t since) const;
 
     // Rows whose question has been out `limitMilliseconds` or longer get "unreachable" as their
-    // answer, for that question; the real answer still replaces it when it comes. True when any
-    // row changed.
+    // answer, for that question (and for a newer one wanted after it); a real answer at least as
+    // new still replaces it when it comes. True when any row changed.
     bool GiveUpOn(DWORD limitMilliseconds);
 
     // Takes the answers that have arrived; true when any is for a row's current text.

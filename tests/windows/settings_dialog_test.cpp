@@ -1099,7 +1099,6 @@ TEST_F(ConfigureDialog, OKNeverFreezesTheDialogAndGivesUpOnASilentShare) {
     };
     services.refreshMilliseconds = 0;
     Open(std::move(services));
-    TypeInto(Edits()[0], fileA_);
     ASSERT_TRUE(OKEnabled());
     *silent = true;
     OutstandingWork() = nullptr; // this test runs the loop itself
@@ -1124,6 +1123,12 @@ TEST_F(ConfigureDialog, OKNeverFreezesTheDialogAndGivesUpOnASilentShare) {
         }
         otherDone = true;
     });
+    // The path typed and OK clicked in one burst: the question about the new text is out (and
+    // hangs) when OK wants its own, newer answer.
+    HWND edit = Edits()[0];
+    ::SetFocus(edit);
+    for (wchar_t c : fileA_)
+        ::PostMessageW(edit, WM_CHAR, c, 1);
     ::PostMessageW(Button(L"&OK"), BM_CLICK, 0, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(25);
     while (form_->IsOpen() && !::IsWindowVisible(Label(kReachHint)) &&
