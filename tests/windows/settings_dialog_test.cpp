@@ -1159,6 +1159,7 @@ TEST_F(ConfigureDialog, OKNeverFreezesTheDialogAndGivesUpOnASilentShare) {
     ::SetEvent(release->get());
     OutstandingWork() = [this] { return form_ && form_->IsOpen() && form_->ProbesPending(); };
     Settle();
+    ASSERT_TRUE(form_->IsOpen()) << "a late answer saved without a new click";
     EXPECT_EQ(LabelShade(0), Shade::Normal);
     ASSERT_TRUE(OKEnabled());
     Click(Button(L"&OK"));
