@@ -1,8 +1,7 @@
 #include "settings/row_validation.h"
 
-#include <functional>
+#include <algorithm>
 #include <map>
-#include <thread>
 
 namespace kestova {
 
@@ -46,11 +45,13 @@ bool IsFullPath(std::wstring_view path) {
     return shareLength > 0;
 }
 
-RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLookup& factsOf) {
+RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLookup& factsOf,
+                   size_t shownRows) {
     std::vector<std::wstring> trimmed;
     trimmed.reserve(rowTexts.size());
     for (const auto& text : rowTexts)
         trimmed.push_back(TrimRowText(text));
+    const size_t shown = std::min(shownRows, trimmed.size());
 
     // Every row's answer first, so each is asked once.
     std::vector<std::optional<PathFacts>> facts(trimmed.size());
@@ -60,8 +61,8 @@ RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLook
     }
 
     RowCheck check;
-    check.states.assign(trimmed.size(), RowState::Valid);
-    for (size_t k = 0; k < trimmed.size(); ++k) {
+    check.states.assign(shown, RowState::Valid);
+    for (size_t k = 0; k < shown; ++k) {
         RowState& state = check.states[k];
         if (trimmed[k].empty())
             continue;
@@ -70,6 +71,9 @@ RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLook
             check.anyNotFullPath = true;
         } else if (!facts[k]) {
             state = RowState::Pending;
+        } else if (facts[k]->kind == PathKind::Unreachable) {
+            state = RowState::Unreachable;
+            check.anyUnreachable = true;
         } else if (facts[k]->kind != PathKind::File) {
             state = RowState::NotAFile;
         } else {
@@ -90,52 +94,18 @@ RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowFactsLook
     return check;
 }
 
-RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowProbe& probe) {
+RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowProbe& probe,
+                   size_t shownRows) {
     std::map<std::wstring, PathFacts> answers;
-    return CheckRows(rowTexts, [&](size_t, const std::wstring& text) {
-        auto it = answers.find(text);
-        if (it == answers.end())
-            it = answers.emplace(text, probe(text)).first;
-        return std::optional<PathFacts>(it->second);
-    });
-}
-
-std::vector<std::optional<PathFacts>> ProbeRowsTogether(const std::vector<std::wstring>& rowTexts,
-                                                        const RowProbe& probe) {
-    std::map<std::wstring, PathFacts> answers;
-    for (const auto& text : rowTexts) {
-        std::wstring path = TrimRowText(text);
-        if (!path.empty() && IsFullPath(path))
-            answers.emplace(std::move(path), PathFacts{});
-    }
-    {
-        // A probe that fails says nothing exists there.
-        auto ask = [&probe](const std::wstring& path, PathFacts& facts) noexcept {
-            try {
-                facts = probe(path);
-            } catch (...) {
-                facts = PathFacts{};
-            }
-        };
-        std::vector<std::thread> askers;
-        askers.reserve(answers.size());
-        for (auto& [path, facts] : answers) {
-            try {
-                askers.emplace_back(ask, std::cref(path), std::ref(facts));
-            } catch (...) {
-                ask(path, facts); // no thread to be had: asked here instead
-            }
-        }
-        for (auto& asker : askers)
-            asker.join();
-    }
-    std::vector<std::optional<PathFacts>> result;
-    result.reserve(rowTexts.size());
-    for (const auto& text : rowTexts) {
-        auto it = answers.find(TrimRowText(text));
-        result.push_back(it == answers.end() ? std::nullopt : std::optional<PathFacts>(it->second));
-    }
-    return result;
+    return CheckRows(
+        rowTexts,
+        [&](size_t, const std::wstring& text) {
+            auto it = answers.find(text);
+            if (it == answers.end())
+                it = answers.emplace(text, probe(text)).first;
+            return std::optional<PathFacts>(it->second);
+        },
+        shownRows);
 }
 
 } // namespace kestova

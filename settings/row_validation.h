@@ -2,6 +2,7 @@
 
 // The settings dialog's rule for its rows: every chosen file must be named by a full path and
 // exist, and no presentation may be chosen for two monitors.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,14 +11,17 @@
 
 namespace kestova {
 
-enum class PathKind { Missing, File, Directory };
+// Unreachable: the location did not answer (an offline share, an empty drive, a question that
+// outlasted its time limit); the file may well be there once it does.
+enum class PathKind { Missing, File, Directory, Unreachable };
 
 // Asks the file system what a path names; injected so the rule runs without a disk.
 using PathProbe = std::function<PathKind(const std::wstring& path)>;
 
-// What the disk says about a row's path: its kind, and the file as Windows identifies it (full
-// path, `.` and `..` resolved, short names made long where the file exists, case folded), so that
-// two spellings of one file compare equal.
+// What the disk says about a row's path: its kind, and the file's identity, so that two spellings
+// of one file compare equal: its volume and file number where the file can be opened (a mapped
+// drive, its share name and a `subst` drive name one file), else the path as Windows resolves it
+// (full, `.` and `..` resolved, short names made long, case folded).
 struct PathFacts {
     PathKind kind = PathKind::Missing;
     std::wstring identity;
@@ -40,6 +44,7 @@ enum class RowState {
     Pending,     // the disk has not answered yet: not marked, but OK waits for it
     NotFullPath, // marked, with the full-path hint
     NotAFile,    // marked: missing, or a folder
+    Unreachable, // marked, with the hint that the location can't be reached now
     Duplicate,   // marked: a row below names the same file
 };
 
@@ -47,7 +52,8 @@ struct RowCheck {
     std::vector<RowState> states; // one per row
     std::vector<bool> rowValid;   // one per row; a bad row's label is coloured
     bool allValid = true;         // OK is offered only then
-    bool anyNotFullPath = false;  // the hint is shown only then
+    bool anyNotFullPath = false;  // the full-path hint is shown only then
+    bool anyUnreachable = false;  // the unreachable hint is shown only then
 };
 
 // The disk's answer for row `row`, whose trimmed text is `text`; nullopt while it is awaited.
@@ -56,18 +62,16 @@ using RowFactsLookup =
     std::function<std::optional<PathFacts>(size_t row, const std::wstring& text)>;
 
 // An empty row is valid. A non-empty row is bad when it is not a full path, names no existing
-// file (a directory does not count), or names the same file as any row below it: of two such
-// rows only the upper one is marked. A row naming no file is not compared further; a row whose
-// answer is awaited is not marked but keeps OK unavailable.
+// file (a directory does not count; a location that does not answer is told apart), or names the
+// same file as any row below it: of two such rows only the upper one is marked. A row naming no
+// file is not compared further; a row whose answer is awaited is not marked but keeps OK
+// unavailable. Texts from `shownRows` on are the stored paths of monitors not attached now: rows
+// are compared with them, but they are never marked and never keep OK away.
 [[nodiscard]] RowCheck CheckRows(const std::vector<std::wstring>& rowTexts,
-                                 const RowFactsLookup& factsOf);
+                                 const RowFactsLookup& factsOf, size_t shownRows = SIZE_MAX);
 
 // The same rule with every answer asked now (one probe per distinct path).
-[[nodiscard]] RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowProbe& probe);
-
-// Asks `probe` about every distinct non-empty full path among the trimmed texts, all at once on
-// threads of their own, and waits for the last: the wait is that of the slowest single answer.
-[[nodiscard]] std::vector<std::optional<PathFacts>>
-ProbeRowsTogether(const std::vector<std::wstring>& rowTexts, const RowProbe& probe);
+[[nodiscard]] RowCheck CheckRows(const std::vector<std::wstring>& rowTexts, const RowProbe& probe,
+                                 size_t shownRows = SIZE_MAX);
 
 } // namespace kestova

@@ -40,13 +40,37 @@ private:
     std::wstring message_;
 };
 
-// Fill `session` from the registry; throws SettingsError on the failures the store reports.
+enum class StoredValue { EnableKeyboard, EnableMouse, Count, MonitorNum, PresName };
+
+// The stored values a load could not read, and the store's message for each, in reading order.
+// A save given them leaves each exactly as it stands.
+struct UnreadValues {
+    bool enableKeyboard = false;
+    bool enableMouse = false;
+    bool count = false;              // of the wrong type, too long, or negative
+    std::vector<size_t> monitorNums; // entry indexes
+    std::vector<size_t> presNames;   // entry indexes
+    std::vector<std::wstring> messages;
+
+    void Add(StoredValue value, size_t entry, std::wstring message);
+};
+
+// Fill `session` from the registry; throws SettingsError at the first value it can't read (the
+// values read before it are kept, the rest are not read).
 void LoadSession(RegistryAccess& registry, TSession& session = Session);
+// The settings dialog's load: the same values in the same order, but each read on its own, so
+// one bad value costs only itself. Without a readable Count, the first `entriesWithoutCount`
+// entries are read where their keys exist.
+[[nodiscard]] UnreadValues LoadSessionEachValue(RegistryAccess& registry, TSession& session,
+                                                size_t entriesWithoutCount);
 // Write `session`; throws SettingsError when nothing or not everything could be written.
 // Entry keys from `writtenEntries` on are left as they stand in the registry (the dialog keeps
 // the entries of monitors not attached now exactly as stored); Count is still the whole list's.
 void SaveSession(RegistryAccess& registry, const TSession& session = Session,
                  size_t writtenEntries = SIZE_MAX);
+// The same, except that the values in `keep` are not written.
+void SaveSession(RegistryAccess& registry, const TSession& session, size_t writtenEntries,
+                 const UnreadValues& keep);
 
 // Reads one string value under HKEY_CURRENT_USER\`keyPath`. Leaves `result` untouched when the
 // key is missing; gives `defaultValue` when the key exists but the value does not.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace kestova {
 
@@ -110,40 +111,126 @@ std::unique_ptr<RegistryKey> OpenExistingForRead(RegistryAccess& registry,
 
 } // namespace
 
-void LoadSession(RegistryAccess& registry, TSession& session) {
-    int32_t count = 0;
+namespace {
+
+// Each stored value read on its own, into its field; a value that can't be read throws the
+// store's SettingsError and leaves its field as it was.
+void ReadFlag(RegistryKey& product, const std::wstring& name, bool& field) {
+    if (auto value = ReadDword(product, name))
+        field = *value != 0;
+}
+
+int32_t ReadCount(RegistryKey& product) {
+    const auto count = static_cast<int32_t>(ReadDword(product, kCount).value_or(0));
+    if (count < 0)
+        throw SettingsError(L"Range check error");
+    return count;
+}
+
+void ReadMonitorNum(RegistryKey& entry, int32_t& field) {
+    field = static_cast<int32_t>(ReadRequiredDword(entry, kMonitorNum));
+}
+
+void ReadPresName(RegistryKey& entry, std::wstring& field) {
+    field = ReadText(entry, kPresName).value_or(std::wstring());
+}
+
+// The one order in which the values are read. `attempt(value, entry, read)` runs one value's
+// reading and says whether it succeeded: the run's load lets the failure pass (and so stops
+// there), the dialog's notes it and goes on with the next value. Without a readable Count, the
+// first `entriesWithoutCount` entry keys are read where they exist.
+template <typename Attempt>
+void LoadValues(RegistryAccess& registry, TSession& session, size_t entriesWithoutCount,
+                Attempt&& attempt) {
+    std::optional<int32_t> count;
     {
         auto product = OpenExistingForRead(registry, kProductKeyPath);
         if (!product)
             return;
-        if (auto value = ReadDword(*product, kEnableKeyboard))
-            session.EnableKeyboard = *value != 0;
-        if (auto value = ReadDword(*product, kEnableMouse))
-            session.EnableMouse = *value != 0;
-        if (auto value = ReadDword(*product, kCount))
-            count = static_cast<int32_t>(*value);
+        attempt(StoredValue::EnableKeyboard, 0,
+                [&] { ReadFlag(*product, kEnableKeyboard, session.EnableKeyboard); });
+        attempt(StoredValue::EnableMouse, 0,
+                [&] { ReadFlag(*product, kEnableMouse, session.EnableMouse); });
+        attempt(StoredValue::Count, 0, [&] { count = ReadCount(*product); });
     }
-    if (count < 0)
-        throw SettingsError(L"Range check error");
-    session.Elements.resize(static_cast<size_t>(std::min(count, kMaxEntries)));
+    session.Elements.resize(count ? static_cast<size_t>(std::min(*count, kMaxEntries))
+                                  : std::min(entriesWithoutCount, size_t{kMaxEntries}));
 
     for (size_t i = 0; i < session.Elements.size(); ++i) {
         auto entryKey = OpenExistingForRead(registry, EntryKeyPath(i));
         if (!entryKey)
             continue;
         TSessionElement& element = session.Elements[i];
-        element.MonitorNum = static_cast<int32_t>(ReadRequiredDword(*entryKey, kMonitorNum));
-        element.PresName = ReadText(*entryKey, kPresName).value_or(std::wstring());
+        attempt(StoredValue::MonitorNum, i, [&] { ReadMonitorNum(*entryKey, element.MonitorNum); });
+        attempt(StoredValue::PresName, i, [&] { ReadPresName(*entryKey, element.PresName); });
     }
 }
 
+bool Lists(const std::vector<size_t>& entries, size_t index) {
+    return std::find(entries.begin(), entries.end(), index) != entries.end();
+}
+
+} // namespace
+
+void LoadSession(RegistryAccess& registry, TSession& session) {
+    LoadValues(registry, session, 0, [](StoredValue, size_t, auto&& read) {
+        read();
+        return true;
+    });
+}
+
+UnreadValues LoadSessionEachValue(RegistryAccess& registry, TSession& session,
+                                  size_t entriesWithoutCount) {
+    UnreadValues unread;
+    LoadValues(registry, session, entriesWithoutCount,
+               [&unread](StoredValue value, size_t entry, auto&& read) {
+                   try {
+                       read();
+                       return true;
+                   } catch (const SettingsError& error) {
+                       unread.Add(value, entry, error.message());
+                       return false;
+                   }
+               });
+    return unread;
+}
+
+void UnreadValues::Add(StoredValue value, size_t entry, std::wstring message) {
+    switch (value) {
+    case StoredValue::EnableKeyboard:
+        enableKeyboard = true;
+        break;
+    case StoredValue::EnableMouse:
+        enableMouse = true;
+        break;
+    case StoredValue::Count:
+        count = true;
+        break;
+    case StoredValue::MonitorNum:
+        monitorNums.push_back(entry);
+        break;
+    case StoredValue::PresName:
+        presNames.push_back(entry);
+        break;
+    }
+    messages.push_back(std::move(message));
+}
+
 void SaveSession(RegistryAccess& registry, const TSession& session, size_t writtenEntries) {
+    SaveSession(registry, session, writtenEntries, UnreadValues{});
+}
+
+void SaveSession(RegistryAccess& registry, const TSession& session, size_t writtenEntries,
+                 const UnreadValues& keep) {
     auto product = registry.CreateKey(kProductKeyPath);
     if (!product)
         ThrowCreateFailed(kProductKeyPath);
-    WriteDword(*product, kEnableKeyboard, session.EnableKeyboard ? 1 : 0);
-    WriteDword(*product, kEnableMouse, session.EnableMouse ? 1 : 0);
-    WriteDword(*product, kCount, static_cast<uint32_t>(session.Elements.size()));
+    if (!keep.enableKeyboard)
+        WriteDword(*product, kEnableKeyboard, session.EnableKeyboard ? 1 : 0);
+    if (!keep.enableMouse)
+        WriteDword(*product, kEnableMouse, session.EnableMouse ? 1 : 0);
+    if (!keep.count)
+        WriteDword(*product, kCount, static_cast<uint32_t>(session.Elements.size()));
     product.reset();
 
     // Entry keys beyond the new Count stay: loading stops at Count, so they are never read.
@@ -154,8 +241,10 @@ void SaveSession(RegistryAccess& registry, const TSession& session, size_t writt
         if (!entryKey)
             ThrowCreateFailed(path);
         const TSessionElement& element = session.Elements[i];
-        WriteDword(*entryKey, kMonitorNum, static_cast<uint32_t>(element.MonitorNum));
-        WriteText(*entryKey, kPresName, element.PresName);
+        if (!Lists(keep.monitorNums, i))
+            WriteDword(*entryKey, kMonitorNum, static_cast<uint32_t>(element.MonitorNum));
+        if (!Lists(keep.presNames, i))
+            WriteText(*entryKey, kPresName, element.PresName);
     }
 }
 

@@ -62,9 +62,15 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void CreateControls();
-    void LayOut();
+    // Lays the box out at `dpi` and returns its client size; `place` false only measures.
+    SIZE LayOut(UINT dpi, bool place);
     void Paint();
     void LoadProgramIcon();
+    void DrawLink(const DRAWITEMSTRUCT& item) const;
+    [[nodiscard]] bool IsLink(HWND control) const noexcept {
+        return control &&
+               (control == ProductLabel || control == CopyrightLabel || control == JournalLabel);
+    }
     void ProductLabelClick() { openPage_(kProductPageUrl); }
     void CopyrightLabelClick() { openPage_(kProductPageUrl); }
     // The folder of Corvane's run journal, made first so that there is something to open.
@@ -86,6 +92,8 @@ private:
     RECT bevel1_{};     // the frame around the upper part, grown with the texts inside it
     UniqueGdiObject font_;
     UniqueGdiObject boldFont_;
+    UniqueGdiObject linkFont_;
+    UniqueGdiObject boldLinkFont_;
     UniqueIcon ownIcon_;
     HICON icon_ = nullptr; // ownIcon_, or a shared system icon that is not ours to destroy
     HWND ProductLabel = nullptr;
@@ -106,14 +114,31 @@ HWND AddControl(HWND parent, HINSTANCE instance, const wchar_t* className, const
     return control;
 }
 
-RECT PlaceLabel(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
+// The same font, underlined: the links' look.
+UniqueGdiObject Underlined(HFONT font) noexcept {
+    LOGFONTW logFont{};
+    if (!font || !::GetObjectW(font, sizeof logFont, &logFont))
+        return UniqueGdiObject();
+    logFont.lfUnderline = TRUE;
+    return UniqueGdiObject(::CreateFontIndirectW(&logFont));
+}
+
+// A link sits with its text at the design's corner; the few pixels right of and below the text
+// hold the focus rectangle.
+RECT LinkRect(HWND label, const DesignRect& corner, UINT dpi, HFONT font) {
     wchar_t text[128] = {};
     ::GetWindowTextW(label, text, static_cast<int>(std::size(text)));
-    const SIZE size = MeasureText(label, font, text);
+    SIZE size = MeasureText(label, font, text);
+    size.cx += ScaleToDpi(6, dpi);
+    size.cy += ScaleToDpi(2, dpi);
     const RECT r = ScaleRect(corner, dpi);
-    ::SetWindowPos(label, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return {r.left, r.top, r.left + size.cx, r.top + size.cy};
+}
+
+void Put(HWND control, const RECT& r, HFONT font) {
+    ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 INT_PTR TAboutForm::ShowModal() {
@@ -128,12 +153,14 @@ INT_PTR TAboutForm::ShowModal() {
         throw std::runtime_error("Error creating window");
     dpi_ = WindowDpi(window_);
     CreateControls();
-    LayOut();
+    LayOut(dpi_, true);
     CentreOnPrimaryMonitor(window_, WindowSizeForClientPixels(window_, clientSize_, dpi_));
     ::SendMessageW(window_, DM_SETDEFID, IDOK, 0);
     AddDialogWindow(window_);
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::SetForegroundWindow(window_);
+    // OK first, not the first link: Enter closes the box until the user tabs to a link.
+    ::SetFocus(OKButton);
     RunModal(window_, [this] { return closed_ || !window_; });
     if (window_)
         ::DestroyWindow(window_);
@@ -154,25 +181,40 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             CloseWith(IDOK);
             break;
         case kProductLabelId:
-            if (HIWORD(wParam) == STN_CLICKED)
+            if (HIWORD(wParam) == BN_CLICKED)
                 RunHandler([this] { ProductLabelClick(); });
             break;
         case kCopyrightLabelId:
-            if (HIWORD(wParam) == STN_CLICKED)
+            if (HIWORD(wParam) == BN_CLICKED)
                 RunHandler([this] { CopyrightLabelClick(); });
             break;
         case kJournalLabelId:
-            if (HIWORD(wParam) == STN_CLICKED)
+            if (HIWORD(wParam) == BN_CLICKED)
                 RunHandler([this] { JournalLabelClick(); });
             break;
         default:
             break;
         }
         return true;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlType != ODT_BUTTON || !IsLink(item->hwndItem))
+            return false;
+        DrawLink(*item);
+        result = TRUE;
+        return true;
+    }
+    case DM_GETDEFID: {
+        // Enter on a focused link follows it, as Enter on a focused push button presses it.
+        HWND focus = ::GetFocus();
+        if (!IsLink(focus))
+            return false;
+        result = MAKELRESULT(::GetDlgCtrlID(focus), DC_HASDEFID);
+        return true;
+    }
     case WM_SETCURSOR: {
         auto under = reinterpret_cast<HWND>(wParam);
-        if (LOWORD(lParam) == HTCLIENT &&
-            (under == ProductLabel || under == CopyrightLabel || under == JournalLabel)) {
+        if (LOWORD(lParam) == HTCLIENT && IsLink(under)) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
             result = TRUE;
             return true;
@@ -188,12 +230,20 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_DESTROY:
         RemoveDialogWindow(window_);
         return false;
+    case WM_GETDPISCALEDSIZE: {
+        // The size wanted at the new DPI; the rectangle then suggested is taken as it is.
+        const auto dpi = static_cast<UINT>(wParam);
+        *reinterpret_cast<SIZE*>(lParam) =
+            WindowSizeForClientPixels(window_, LayOut(dpi, false), dpi);
+        result = TRUE;
+        return true;
+    }
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
-        LayOut();
+        LayOut(dpi_, true);
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        const SIZE size = WindowSizeForClientPixels(window_, clientSize_, dpi_);
-        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::InvalidateRect(window_, nullptr, TRUE);
         return true;
@@ -205,52 +255,68 @@ bool TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 
 void TAboutForm::CreateControls() {
     std::wstring product = std::wstring(kProductCaption) + L" " + kProductVersionText;
-    // SS_NOTIFY: the labels take clicks (and so the hand pointer) instead of passing them on.
-    ProductLabel = AddControl(window_, instance_, L"STATIC", product.c_str(),
-                              SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kProductLabelId);
-    CopyrightLabel = AddControl(window_, instance_, L"STATIC", kCopyright,
-                                SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kCopyrightLabelId);
-    JournalLabel = AddControl(window_, instance_, L"STATIC", kJournalLabelText,
-                              SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kJournalLabelId);
+    // Links: owner-drawn buttons, so that Tab reaches them and Space (or Enter) follows them;
+    // drawn as links are, in the link colour, underlined, with a focus rectangle.
+    constexpr DWORD link = WS_TABSTOP | BS_OWNERDRAW;
+    ProductLabel = AddControl(window_, instance_, L"BUTTON", product.c_str(), link | WS_GROUP,
+                              kProductLabelId);
+    CopyrightLabel = AddControl(window_, instance_, L"BUTTON", kCopyright, link, kCopyrightLabelId);
+    JournalLabel =
+        AddControl(window_, instance_, L"BUTTON", kJournalLabelText, link, kJournalLabelId);
     OKButton = AddControl(window_, instance_, L"BUTTON", L"OK",
                           WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, IDOK);
 }
 
-void TAboutForm::LayOut() {
-    UniqueGdiObject font = CreateDialogFont(dpi_);
-    UniqueGdiObject boldFont = CreateDialogFont(dpi_, true);
+SIZE TAboutForm::LayOut(UINT dpi, bool place) {
+    UniqueGdiObject font = CreateDialogFont(dpi);
+    UniqueGdiObject boldFont = CreateDialogFont(dpi, true);
     auto regular = font ? static_cast<HFONT>(font.get())
                         : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     auto bold = boldFont ? static_cast<HFONT>(boldFont.get()) : regular;
+    UniqueGdiObject linkFont = Underlined(regular);
+    UniqueGdiObject boldLinkFont = Underlined(bold);
+    auto regularLink = linkFont ? static_cast<HFONT>(linkFont.get()) : regular;
+    auto boldLink = boldLinkFont ? static_cast<HFONT>(boldLinkFont.get()) : bold;
     // The design is the least: the frame grows to hold the texts in the font really given, and
     // the button and the box follow it.
-    auto s = [this](int designPixels) { return ScaleToDpi(designPixels, dpi_); };
-    const RECT product = PlaceLabel(ProductLabel, kProductLabelRect, dpi_, bold);
-    const RECT copyright = PlaceLabel(CopyrightLabel, kCopyrightLabelRect, dpi_, regular);
-    bevel1_ = ScaleRect(kBevel1Rect, dpi_);
-    bevel1_.right = std::max<int>({bevel1_.right, product.right + s(16), copyright.right + s(16)});
-    bevel1_.bottom = std::max<int>(bevel1_.bottom, copyright.bottom + s(16));
+    auto s = [dpi](int designPixels) { return ScaleToDpi(designPixels, dpi); };
+    const RECT product = LinkRect(ProductLabel, kProductLabelRect, dpi, boldLink);
+    const RECT copyright = LinkRect(CopyrightLabel, kCopyrightLabelRect, dpi, regularLink);
+    RECT bevel = ScaleRect(kBevel1Rect, dpi);
+    bevel.right = std::max<int>({bevel.right, product.right + s(16), copyright.right + s(16)});
+    bevel.bottom = std::max<int>(bevel.bottom, copyright.bottom + s(16));
     const SIZE caption = MeasureCaption(OKButton, regular, L"OK");
     const int okWidth = std::max<int>(s(kOKButtonRect.width), caption.cx + s(16));
     const int okHeight = std::max<int>(s(kOKButtonRect.height), caption.cy + s(12));
-    const int okTop = std::max<int>(s(kOKButtonRect.top), bevel1_.bottom + s(7));
+    const int okTop = std::max<int>(s(kOKButtonRect.top), bevel.bottom + s(7));
     // The journal's link sits left of the button, on its middle line; the button keeps clear of it.
-    const RECT journal = PlaceLabel(JournalLabel, kJournalLabelRect, dpi_, regular);
-    const int journalTop = okTop + (okHeight - (journal.bottom - journal.top)) / 2;
-    ::SetWindowPos(JournalLabel, nullptr, journal.left, journalTop, 0, 0,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    RECT journal = LinkRect(JournalLabel, kJournalLabelRect, dpi, regularLink);
+    ::OffsetRect(&journal, 0,
+                 okTop + (okHeight - (journal.bottom - journal.top)) / 2 - journal.top);
     const int okLeft =
-        std::max<int>({s(kOKButtonRect.left), bevel1_.right - okWidth, int(journal.right) + s(16)});
-    ::SetWindowPos(OKButton, nullptr, okLeft, okTop, okWidth, okHeight,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(OKButton, WM_SETFONT, reinterpret_cast<WPARAM>(regular), TRUE);
-    clientSize_ = {std::max<int>({s(kClientWidth), bevel1_.right + s(9), okLeft + okWidth + s(9)}),
-                   std::max<int>(s(kClientHeight), okTop + okHeight + s(8))};
+        std::max<int>({s(kOKButtonRect.left), bevel.right - okWidth, int(journal.right) + s(16)});
+    const SIZE client = {
+        std::max<int>({s(kClientWidth), bevel.right + s(9), okLeft + okWidth + s(9)}),
+        std::max<int>(s(kClientHeight), okTop + okHeight + s(8))};
+    if (!place)
+        return client;
+
+    Put(ProductLabel, product, boldLink);
+    Put(CopyrightLabel, copyright, regularLink);
+    Put(JournalLabel, journal, regularLink);
+    Put(OKButton, {okLeft, okTop, okLeft + okWidth, okTop + okHeight}, regular);
+    bevel1_ = bevel;
+    clientSize_ = client;
     if (font)
         font_ = std::move(font);
     if (boldFont)
         boldFont_ = std::move(boldFont);
+    if (linkFont)
+        linkFont_ = std::move(linkFont);
+    if (boldLinkFont)
+        boldLinkFont_ = std::move(boldLinkFont);
     LoadProgramIcon();
+    return client;
 }
 
 // The program's own icon (resource 1 of the executable) at the box's scale; a program without
@@ -262,6 +328,27 @@ void TAboutForm::LoadProgramIcon() {
     icon_ = ownIcon_ ? ownIcon_.get()
                      : static_cast<HICON>(::LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, 0, 0,
                                                        LR_SHARED | LR_DEFAULTSIZE));
+}
+
+void TAboutForm::DrawLink(const DRAWITEMSTRUCT& item) const {
+    HDC dc = item.hDC;
+    ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+    wchar_t text[128] = {};
+    ::GetWindowTextW(item.hwndItem, text, static_cast<int>(std::size(text)));
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_HOTLIGHT));
+    RECT textRect = item.rcItem;
+    textRect.left += ScaleToDpi(1, dpi_);
+    textRect.top += ScaleToDpi(1, dpi_);
+    ::DrawTextW(dc, text, -1, &textRect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    if (previous)
+        ::SelectObject(dc, previous);
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+        RECT focus = item.rcItem;
+        ::DrawFocusRect(dc, &focus);
+    }
 }
 
 void TAboutForm::Paint() {

@@ -4,6 +4,7 @@
 // check boxes, and About, OK and Cancel. It is the program's main window in configure mode.
 #include "settings/registry_access.h"
 #include "settings/row_validation.h"
+#include "settings/session.h"
 #include "settings/win/open_dialog.h"
 #include "settings/win/row_prober.h"
 
@@ -25,6 +26,11 @@ struct ConfigureFormServices {
     RowProbe probeRow;
     // Opens the registry the dialog loads from and saves to (the current user's hive).
     std::function<std::unique_ptr<RegistryAccess>()> openRegistry;
+    // A question to the disk unanswered this long counts as "can't be reached" (OK's included).
+    DWORD answerLimitMilliseconds = 3000;
+    // Marked rows are asked about again this often while the dialog is open (0: only when it is
+    // activated).
+    DWORD refreshMilliseconds = 5000;
 };
 
 // Configure mode: creates the settings dialog as the program's main window and runs the message
@@ -43,6 +49,7 @@ public:
         kEnableMouseId,
         kHintLabelId,
         kPathHintLabelId,
+        kReachHintLabelId,
         kAboutButtonId,
         kOKButtonId = IDOK,
         kCancelButtonId = IDCANCEL,
@@ -64,11 +71,13 @@ public:
     [[nodiscard]] bool IsOpen() const noexcept { return window_ != nullptr; }
 
     // Marks bad rows and enables OK only while every row is valid; the idle handler. Never
-    // waits for the disk: a row's path is asked about once per text, away from this thread.
+    // waits for the disk: a row's path is asked about away from this thread.
     void ValidateRows();
 
-    // True while an answer about a row's path is still awaited.
-    [[nodiscard]] bool ProbesPending() const noexcept { return prober_ && prober_->Busy(); }
+    // True while an answer about a row's path is still awaited, or OK waits for its check.
+    [[nodiscard]] bool ProbesPending() const noexcept {
+        return okWaiting_ || (prober_ && prober_->Busy());
+    }
 
 private:
     TConfigureForm(HINSTANCE instance, ConfigureFormServices services);
@@ -82,7 +91,11 @@ private:
     void SetupOpenDialog();
     void CreateMonitorRows(int n);
     void ShowSession(int m);
-    void LayOut();
+    // Lays the dialog out at `dpi` and returns its client size; `place` false only measures.
+    SIZE LayOut(UINT dpi, bool place = true);
+    void LayOut() { (void)LayOut(dpi_, true); }
+    bool OnDpiScaledSize(UINT dpi, SIZE& size);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     void BrowseButtonClick(int row);
     void EnableKeyboardCheckBoxClick();
@@ -93,7 +106,16 @@ private:
     void Close();
 
     [[nodiscard]] std::vector<std::wstring> RowTexts() const;
+    // The rows' texts, then the stored paths of the monitors not attached now.
+    [[nodiscard]] std::vector<std::wstring> CheckedTexts() const;
+    [[nodiscard]] RowCheck CheckAgainstAnswers(const std::vector<std::wstring>& texts);
     void ShowCheck(const RowCheck& check);
+    void FinishOK();
+    void SaveRows(const std::vector<std::wstring>& rowTexts);
+    [[nodiscard]] UnreadValues ValuesToKeep() const;
+    void RefreshMarkedRows();
+    void OnWatchTimer();
+    void UpdateWatch();
     [[nodiscard]] std::unique_ptr<RegistryAccess> OpenRegistry() const;
     [[nodiscard]] HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style,
                                   DWORD exStyle, int id, HWND parent = nullptr);
@@ -114,6 +136,7 @@ private:
     HWND EnableMouseCheckBox = nullptr;
     HWND EnableKeyboardHintLabel = nullptr;
     HWND PathHintLabel = nullptr;
+    HWND ReachHintLabel = nullptr;
     HWND AboutButton = nullptr;
     HWND OKButton = nullptr;
     HWND CancelButton = nullptr;
@@ -124,8 +147,23 @@ private:
     std::vector<HWND> PresNameEdits;
     std::vector<HWND> BrowseButtons;
     std::vector<bool> rowValid_;
+    std::vector<RowState> rowStates_;
     int monitorCount_ = 0;
     bool rowsReady_ = false;
+
+    // What the load could not read, and what the user has changed since (only that is written
+    // over it).
+    UnreadValues unread_;
+    bool keyboardTouched_ = false;
+    bool mouseTouched_ = false;
+    std::vector<bool> rowTouched_;
+    bool sessionShown_ = false;
+
+    // OK's own check: it waits for answers asked at or after okSince_.
+    bool okWaiting_ = false;
+    uint64_t okSince_ = 0;
+    bool watching_ = false; // the watch timer runs
+    ULONGLONG lastRefresh_ = 0;
 };
 
 } // namespace kestova

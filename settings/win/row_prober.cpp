@@ -2,6 +2,7 @@
 
 #include "common/win/detached_work.h"
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 
@@ -11,6 +12,7 @@ namespace kestova::win {
 struct RowProber::Shared {
     struct Done {
         size_t row = 0;
+        uint64_t question = 0;
         std::wstring text;
         PathFacts facts;
     };
@@ -35,23 +37,73 @@ RowProber::~RowProber() {
     shared_->done.clear();
 }
 
-std::optional<PathFacts> RowProber::Answer(size_t row, const std::wstring& text) {
+RowProber::Row& RowProber::RowAt(size_t row) {
     if (rows_.size() <= row)
         rows_.resize(row + 1);
-    Row& state = rows_[row];
+    return rows_[row];
+}
+
+std::optional<PathFacts> RowProber::Answer(size_t row, const std::wstring& text) {
+    Row& state = RowAt(row);
     if (state.text != text) {
         state.text = text;
         state.facts.reset();
+        state.factsQuestion = 0;
         if (!state.asking)
-            Ask(row, text);
+            Ask(row);
     }
     return state.facts;
 }
 
-void RowProber::Ask(size_t row, const std::wstring& text) {
-    rows_[row].asking = true;
+void RowProber::Demand(size_t row, const std::wstring& text, uint64_t since) {
+    (void)Answer(row, text);
+    Row& state = RowAt(row);
+    if (state.asking) {
+        if (state.askingQuestion < since)
+            state.wantedSince = std::max(state.wantedSince, since);
+    } else if (state.factsQuestion < since) {
+        Ask(row);
+    }
+}
+
+void RowProber::Refresh(size_t row) {
+    Row& state = RowAt(row);
+    if (!state.asking && !state.text.empty())
+        Ask(row);
+}
+
+bool RowProber::AnsweredSince(size_t row, const std::wstring& text, uint64_t since) const {
+    if (row >= rows_.size())
+        return false;
+    const Row& state = rows_[row];
+    return state.text == text && state.facts && state.factsQuestion >= since;
+}
+
+bool RowProber::GiveUpOn(DWORD limitMilliseconds) {
+    const ULONGLONG now = ::GetTickCount64();
+    bool changed = false;
+    for (Row& state : rows_) {
+        // Giving up on a question also answers the newer one wanted after it (OK's, asked while
+        // a refresh hangs): waiting for the hung one first would hold OK past its limit.
+        const uint64_t answers = std::max(state.askingQuestion, state.wantedSince);
+        if (!state.asking || state.factsQuestion >= answers ||
+            now - state.askedAt < limitMilliseconds)
+            continue;
+        state.facts = PathFacts{PathKind::Unreachable, std::wstring()};
+        state.factsQuestion = answers;
+        changed = true;
+    }
+    return changed;
+}
+
+void RowProber::Ask(size_t row) {
+    Row& state = rows_[row];
+    const uint64_t question = nextQuestion_++;
+    state.asking = true;
+    state.askingQuestion = question;
+    state.askedAt = ::GetTickCount64();
     std::shared_ptr<Shared> shared = shared_;
-    auto work = [shared, row, text]() noexcept {
+    auto work = [shared, row, question, text = state.text]() noexcept {
         PathFacts facts;
         try {
             facts = shared->probe(text);
@@ -64,7 +116,7 @@ void RowProber::Ask(size_t row, const std::wstring& text) {
         if (!shared->window)
             return;
         try {
-            shared->done.push_back({row, text, std::move(facts)});
+            shared->done.push_back({row, question, text, std::move(facts)});
         } catch (...) {
             return;
         }
@@ -90,12 +142,15 @@ bool RowProber::TakeAnswers() {
             continue;
         Row& state = rows_[answer.row];
         state.asking = false;
-        if (answer.text == state.text) {
+        // Never older than what the row holds: a give-up stands for this same question, and the
+        // real answer replaces it.
+        if (answer.text == state.text && answer.question >= state.factsQuestion) {
             state.facts = std::move(answer.facts);
+            state.factsQuestion = answer.question;
             current = true;
-        } else {
-            Ask(answer.row, state.text); // the row changed meanwhile: ask about what it holds now
         }
+        if (answer.text != state.text || state.wantedSince > answer.question)
+            Ask(answer.row); // changed meanwhile, or a newer answer is wanted: asked once more
     }
     return current;
 }

@@ -20,7 +20,9 @@ int MaxPosition(HWND box) noexcept {
     return std::max(0, info.nMax - info.nMin + 1 - static_cast<int>(info.nPage));
 }
 
-void ScrollIntoView(HWND box, HWND child) noexcept {
+} // namespace
+
+void ScrollChildIntoView(HWND box, HWND child) noexcept {
     RECT client{};
     RECT rect{};
     ::GetClientRect(box, &client);
@@ -32,6 +34,8 @@ void ScrollIntoView(HWND box, HWND child) noexcept {
     else if (rect.bottom > client.bottom)
         ScrollBoxTo(box, position + std::min(rect.bottom - client.bottom, rect.top - client.top));
 }
+
+namespace {
 
 int LineHeight(HWND box) noexcept {
     return ScaleToDpi(kLineDesignPixels, WindowDpi(box));
@@ -96,7 +100,7 @@ LRESULT CALLBACK ScrollBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
         const UINT code = HIWORD(wParam);
         HWND child = reinterpret_cast<HWND>(lParam);
         if (child && (code == EN_SETFOCUS || code == BN_SETFOCUS))
-            ScrollIntoView(box, child);
+            ScrollChildIntoView(box, child);
         return ::SendMessageW(::GetParent(box), message, wParam, lParam);
     }
     case WM_NOTIFY:

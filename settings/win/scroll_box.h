@@ -17,6 +17,9 @@ void SetScrollBoxContentHeight(HWND box, int contentHeight) noexcept;
 // Scrolls so that the content's top is `position` pixels above the client area's top (clamped).
 void ScrollBoxTo(HWND box, int position) noexcept;
 
+// Scrolls as little as makes `child` (a control inside the box) wholly visible.
+void ScrollChildIntoView(HWND box, HWND child) noexcept;
+
 // The current scroll position (0: not scrolled).
 [[nodiscard]] int ScrollBoxPosition(HWND box) noexcept;
 

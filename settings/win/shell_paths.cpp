@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <cwchar>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -30,11 +31,52 @@ private:
     DWORD previous_ = 0;
 };
 
+// The errors of a location that does not answer, as opposed to one that answers "no such file".
+bool IsUnreachableError(DWORD error) noexcept {
+    switch (error) {
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_NO_NET_OR_BAD_PATH:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETWORK_BUSY:
+    case ERROR_REM_NOT_LIST:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_NOT_READY:
+    case ERROR_CONNECTION_UNAVAIL:
+    case ERROR_NOT_CONNECTED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 PathKind KindOf(const std::wstring& path) noexcept {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return PathKind::Missing;
+        return IsUnreachableError(::GetLastError()) ? PathKind::Unreachable : PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+}
+
+// "volume:file" in hexadecimal for a file that can be opened; empty otherwise. Opened for no
+// access at all, sharing everything, so an open presentation does not stand in the way.
+std::wstring FileNumber(const std::wstring& path) {
+    HANDLE opened =
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    UniqueHandle file(opened);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info))
+        return std::wstring();
+    wchar_t text[40] = {};
+    ::swprintf(text, 40, L"%08lX:%08lX%08lX", info.dwVolumeSerialNumber, info.nFileIndexHigh,
+               info.nFileIndexLow);
+    return text;
 }
 
 // A path-returning call asked with a growing buffer; empty when it fails.
@@ -116,7 +158,9 @@ PathFacts ProbeRowPath(const std::wstring& path) noexcept {
             if (!longName.empty())
                 full = std::move(longName);
         }
-        facts.identity = Folded(std::move(full));
+        std::wstring number = facts.kind == PathKind::File ? FileNumber(full) : std::wstring();
+        // A file number never looks like a path (no backslash), so the two never meet.
+        facts.identity = number.empty() ? Folded(std::move(full)) : std::move(number);
     } catch (...) {
         facts = PathFacts{}; // out of memory: nothing to compare, and nothing found
     }

@@ -18,9 +18,10 @@ namespace kestova::win {
 // does not answer); the question is left to end on its own thread.
 [[nodiscard]] PathKind ProbePathWithin(const std::wstring& path, DWORD budgetMilliseconds) noexcept;
 
-// A row's path as the disk sees it: kind, and the file's identity (GetFullPathNameW, then
-// GetLongPathNameW where it exists, case folded as Windows compares names). May take as long as
-// the disk takes: the dialog asks on threads of its own.
+// A row's path as the disk sees it: kind (a location that does not answer told apart from a
+// missing file), and the file's identity: its volume serial number and file number where it can
+// be opened, else GetFullPathNameW, then GetLongPathNameW where it exists, case folded as Windows
+// compares names. May take as long as the disk takes: the dialog asks on threads of its own.
 [[nodiscard]] PathFacts ProbeRowPath(const std::wstring& path) noexcept;
 
 // The file-system path of the current user's desktop folder; empty when the shell has none.

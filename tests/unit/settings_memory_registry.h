@@ -77,6 +77,23 @@ public:
         return value == key->second.values.end() ? nullptr : &value->second;
     }
     [[nodiscard]] size_t KeyCount() const { return keys_.size(); }
+    // The same keys holding the same values, type and bytes.
+    [[nodiscard]] bool SameValues(const MemoryRegistry& other) const {
+        if (keys_.size() != other.keys_.size())
+            return false;
+        for (const auto& [path, key] : keys_) {
+            auto it = other.keys_.find(path);
+            if (it == other.keys_.end() || it->second.values.size() != key.values.size())
+                return false;
+            for (const auto& [name, value] : key.values) {
+                auto same = it->second.values.find(name);
+                if (same == it->second.values.end() || same->second.type != value.type ||
+                    same->second.data != value.data)
+                    return false;
+            }
+        }
+        return true;
+    }
     [[nodiscard]] int OpenKeys() const { return openKeys_; }
     [[nodiscard]] long Writes() const { return writes_; }
     [[nodiscard]] long KeyOpens() const { return keyOpens_; }

@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 
 using namespace kestova;
 
@@ -168,33 +165,25 @@ TEST(RowCheckRule, AnAwaitedAnswerMarksNothingButKeepsOKAway) {
     EXPECT_FALSE(check.allValid);
 }
 
-TEST(RowCheckRule, OKAsksEveryDistinctPathOnceAndAllAtOnce) {
-    // Each answer waits until every question is out: asked one after another, they would not
-    // finish before the deadline.
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<std::wstring> asked;
-    bool allTogether = true;
-    const RowProbe probe = [&](const std::wstring& path) {
-        std::unique_lock<std::mutex> guard(lock);
-        asked.push_back(path);
-        changed.notify_all();
-        allTogether &=
-            changed.wait_for(guard, std::chrono::seconds(20), [&] { return asked.size() >= 3; });
-        return PathFacts{PathKind::File, path};
-    };
-    const auto facts = ProbeRowsTogether({kA, L" " + kB, L"", L"rel.ppt", kA + L"\t", kC}, probe);
-    EXPECT_TRUE(allTogether) << "the questions were not out together";
-    EXPECT_EQ(asked.size(), 3u);
-    ASSERT_EQ(facts.size(), 6u);
-    EXPECT_EQ(facts[1]->identity, kB);
-    EXPECT_FALSE(facts[2]);
-    EXPECT_FALSE(facts[3]);
-    EXPECT_EQ(facts[4]->identity, kA);
+TEST(RowCheckRule, DetachedMonitorsPathsCountForDuplicatesButAreNeverMarked) {
+    FakeDisk disk;
+    disk.File(kA).File(kB).Alias(L"K:\\a.ppt", kA);
+    const RowProbe probe = disk.Rows();
+    // Two rows shown; behind them the stored paths of two monitors not attached now, one of them
+    // missing and one not even a full path: neither keeps OK away nor gets a mark.
+    RowCheck check = CheckRows({L"K:\\a.ppt", kB, kA, L"C:\\gone.ppt", L"rel.ppt"}, probe, 2);
+    EXPECT_EQ(check.states, (std::vector<RowState>{RowState::Duplicate, RowState::Valid}));
+    EXPECT_FALSE(check.allValid);
+    EXPECT_FALSE(check.anyNotFullPath);
+    EXPECT_TRUE(CheckRows({kB, L"", kA}, probe, 2).allValid);
 
-    // A probe that fails found nothing.
-    const auto failed = ProbeRowsTogether({kA}, [](const std::wstring&) -> PathFacts { throw 1; });
-    EXPECT_EQ(failed[0]->kind, PathKind::Missing);
+    // A location that does not answer is told apart from a missing file, and never compared.
+    check = CheckRows({kC, kC}, [](size_t, const std::wstring& text) {
+        return std::optional<PathFacts>(PathFacts{PathKind::Unreachable, text});
+    });
+    EXPECT_EQ(check.states, (std::vector<RowState>{RowState::Unreachable, RowState::Unreachable}));
+    EXPECT_TRUE(check.anyUnreachable);
+    EXPECT_FALSE(check.allValid);
 }
 
 TEST(StoreRowsMapping, OneEntryPerRowNumberedFromOneAndEntriesBeyondKept) {

@@ -172,6 +172,54 @@ TEST_F(SettingsStore, CountAndMonitorNumErrorsNameTheirValue) {
     EXPECT_EQ(session.Elements[1], (TSessionElement{}));
 }
 
+// The dialog's load: one bad value costs only itself, and a save told of it leaves it as stored.
+TEST_F(SettingsStore, EachValueLoadSkipsOnlyTheBadValuesAndASaveKeepsThem) {
+    registry.SetText(kProduct, L"EnableKeyboard", L"1");
+    registry.SetDword(kProduct, L"EnableMouse", 1);
+    registry.SetDword(kProduct, L"Count", 3);
+    registry.SetRaw(Entry(0), L"MonitorNum", kQword, std::vector<uint8_t>(8, 1));
+    registry.SetText(Entry(0), L"PresName", L"C:\\a.ppt");
+    registry.SetDword(Entry(1), L"MonitorNum", 2);
+    registry.SetRaw(Entry(1), L"PresName", kDword, {1, 0, 0, 0});
+    registry.SetDword(Entry(2), L"MonitorNum", 3);
+    registry.SetText(Entry(2), L"PresName", L"C:\\c.ppt");
+    const MemoryRegistry before = registry;
+    UnreadValues unread = LoadSessionEachValue(registry, session, 0);
+    EXPECT_EQ(unread.messages, (std::vector<std::wstring>{L"Invalid data type for 'EnableKeyboard'",
+                                                          L"Failed to get data for 'MonitorNum'",
+                                                          L"Invalid data type for 'PresName'"}));
+    EXPECT_TRUE(unread.enableKeyboard);
+    EXPECT_FALSE(unread.enableMouse || unread.count);
+    EXPECT_EQ(unread.monitorNums, std::vector<size_t>{0});
+    EXPECT_EQ(unread.presNames, std::vector<size_t>{1});
+    EXPECT_TRUE(session.EnableMouse);
+    ASSERT_EQ(session.Elements.size(), 3u);
+    EXPECT_EQ(session.Elements[0].PresName, L"C:\\a.ppt");
+    EXPECT_EQ(session.Elements[2], (TSessionElement{L"C:\\c.ppt", 3}));
+    // The run's load still stops at the first.
+    TSession strict;
+    EXPECT_EQ(ErrorOf([&] { LoadSession(registry, strict); }),
+              L"Invalid data type for 'EnableKeyboard'");
+    EXPECT_TRUE(strict.Elements.empty());
+
+    // Saved as loaded, told what could not be read: the registry is as it was.
+    SaveSession(registry, session, 2, unread);
+    EXPECT_TRUE(registry.SameValues(before));
+
+    // Count unreadable: the given number of entries is read without it, and Count is kept.
+    MemoryRegistry other;
+    other.SetDword(kProduct, L"Count", 0xFFFFFFFF);
+    other.SetDword(Entry(0), L"MonitorNum", 1);
+    other.SetText(Entry(0), L"PresName", L"C:\\a.ppt");
+    TSession rows;
+    unread = LoadSessionEachValue(other, rows, 2);
+    EXPECT_EQ(unread.messages, std::vector<std::wstring>{L"Range check error"});
+    ASSERT_EQ(rows.Elements.size(), 2u);
+    EXPECT_EQ(rows.Elements[0], (TSessionElement{L"C:\\a.ppt", 1}));
+    SaveSession(other, rows, 2, unread);
+    EXPECT_EQ(DwordAt(other, kProduct, L"Count"), 0xFFFFFFFFu);
+}
+
 TEST_F(SettingsStore, NegativeCountIsARangeErrorAfterTheFlags) {
     registry.SetDword(kProduct, L"EnableKeyboard", 1);
     registry.SetDword(kProduct, L"Count", 0xFFFFFFFF);

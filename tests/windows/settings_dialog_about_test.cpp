@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 using namespace kestova;
 using namespace kestova::test;
 
@@ -79,6 +81,7 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithEveryTextWhole) {
     UINT dpi = 0;
     RECT client{}, window{}, product{}, copyright{}, ok{};
     LONG productWeight = 0, copyrightWeight = 0;
+    bool underlined = false;
     std::wstring copyrightText;
     bool hasOwner = true;
     LONG_PTR style = 0;
@@ -89,11 +92,8 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithEveryTextWhole) {
         ::GetWindowRect(box, &window);
         hasOwner = ::GetWindow(box, GW_OWNER) != nullptr;
         style = ::GetWindowLongPtrW(box, GWL_STYLE);
-        HWND productLabel = FindControl(box, L"Static", kProductText);
-        HWND copyrightLabel = nullptr;
-        for (HWND label : ControlsOfClass(box, L"Static"))
-            if (TextOf(label).find(L"Copyright") == 0)
-                copyrightLabel = label;
+        HWND productLabel = FindControl(box, L"Button", kProductText);
+        HWND copyrightLabel = FindControlStartingWith(box, L"Button", L"Copyright");
         if (productLabel && copyrightLabel) {
             product = RectIn(productLabel, box);
             copyright = RectIn(copyrightLabel, box);
@@ -102,12 +102,27 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithEveryTextWhole) {
             ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(productLabel, WM_GETFONT, 0, 0)),
                          sizeof font, &font);
             productWeight = font.lfWeight;
+            underlined = font.lfUnderline != 0;
             ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(copyrightLabel, WM_GETFONT, 0, 0)),
                          sizeof font, &font);
             copyrightWeight = font.lfWeight;
+            underlined = underlined && font.lfUnderline != 0;
         }
         ok = RectIn(FindControl(box, L"Button", L"OK"), box);
         faults = LayoutFaults(box);
+        // Dragged onto a monitor of another scale: the size it asks for holds every text whole.
+        const UINT other = dpi == 144 ? 96 : 144;
+        SIZE scaled{};
+        ::SendMessageW(box, WM_GETDPISCALEDSIZE, other, reinterpret_cast<LPARAM>(&scaled));
+        RECT suggested{window.left, window.top, window.left + scaled.cx, window.top + scaled.cy};
+        ::SendMessageW(box, WM_DPICHANGED, MAKEWPARAM(other, other),
+                       reinterpret_cast<LPARAM>(&suggested));
+        RECT moved{};
+        ::GetWindowRect(box, &moved);
+        if (!::EqualRect(&moved, &suggested))
+            faults.push_back("the suggested rectangle was not taken");
+        for (const std::string& fault : LayoutFaults(box))
+            faults.push_back("after the move to " + std::to_string(other) + " dpi: " + fault);
         PressIn(box, VK_RETURN, testThread);
     });
     if (int expected = ExpectedFromEnvironment("KESTOVA_EXPECT_DPI")) {
@@ -124,6 +139,7 @@ TEST_F(AboutBox, LayoutAtTheWindowsDpiCentredWithEveryTextWhole) {
     EXPECT_GT(product.right - product.left, copyright.right - copyright.left - s(200));
     EXPECT_GE(productWeight, FW_BOLD);
     EXPECT_EQ(copyrightWeight, FW_NORMAL);
+    EXPECT_TRUE(underlined) << "the links do not look like links";
     EXPECT_NE(copyrightText.find(L"Copyright"), std::wstring::npos);
     EXPECT_GE(ok.left, s(264));
     EXPECT_GE(ok.top, s(184));
@@ -150,9 +166,10 @@ TEST_F(AboutBox, EitherLabelOpensTheProductPageAndTheBoxStaysOpen) {
     bool handOverLabel = false;
     Show(
         [&](HWND box) {
-            HWND product = FindControl(box, L"Static", kProductText);
-            for (HWND label : ControlsOfClass(box, L"Static")) {
-                if (label == FindControl(box, L"Static", kJournalText))
+            HWND product = FindControl(box, L"Button", kProductText);
+            for (HWND label : ControlsOfClass(box, L"Button")) {
+                if (label == FindControl(box, L"Button", kJournalText) ||
+                    label == FindControl(box, L"Button", L"OK"))
                     continue;
                 // A click as the mouse makes it, on each label and again on the first.
                 ::PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -190,7 +207,7 @@ TEST_F(AboutBox, JournalLinkMakesAndOpensTheJournalFolder) {
     RECT link{};
     Show(
         [&](HWND box) {
-            HWND label = FindControl(box, L"Static", kJournalText);
+            HWND label = FindControl(box, L"Button", kJournalText);
             link = RectIn(label, box);
             ::PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
             ::PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -207,6 +224,44 @@ TEST_F(AboutBox, JournalLinkMakesAndOpensTheJournalFolder) {
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_GT(link.right, link.left); // below the frame, left of OK
     EXPECT_GT(link.top, ::MulDiv(177, static_cast<int>(::GetDpiForSystem()), 96));
+}
+
+// Tab runs from OK through the links and round again; Enter or Space on a link follows it.
+TEST_F(AboutBox, TabReachesTheLinksAndEnterOrSpaceFollowsThem) {
+    const DWORD testThread = ::GetCurrentThreadId();
+    std::atomic<int> opened{0};
+    std::vector<std::string> faults;
+    Show(
+        [&](HWND box) {
+            HWND ok = FindControl(box, L"Button", L"OK");
+            const HWND links[] = {FindControl(box, L"Button", kProductText),
+                                  FindControlStartingWith(box, L"Button", L"Copyright"),
+                                  FindControl(box, L"Button", kJournalText)};
+            auto focusOn = [&](HWND control) {
+                return WaitUntil([&] { return FocusOf(testThread) == control; }, 5000);
+            };
+            if (!focusOn(ok))
+                faults.push_back("OK does not start with the focus");
+            const WPARAM follow[] = {VK_RETURN, VK_SPACE, VK_RETURN};
+            for (int i = 0; i < 3; ++i) {
+                PressIn(box, VK_TAB, testThread);
+                if (!focusOn(links[i])) {
+                    faults.push_back("Tab does not reach link " + std::to_string(i));
+                    break;
+                }
+                PressIn(box, follow[i], testThread);
+                if (!WaitUntil([&] { return opened == i + 1; }, 5000))
+                    faults.push_back("link " + std::to_string(i) + " not followed");
+            }
+            PressIn(box, VK_TAB, testThread);
+            if (!focusOn(ok))
+                faults.push_back("Tab does not come back to OK");
+            PressIn(box, VK_ESCAPE, testThread);
+        },
+        [&](const std::wstring&) { ++opened; });
+    for (const std::string& fault : faults)
+        ADD_FAILURE() << fault;
+    EXPECT_EQ(opened.load(), 3);
 }
 
 TEST_F(AboutBox, AboutButtonShowsItModallyOverTheSettingsDialog) {

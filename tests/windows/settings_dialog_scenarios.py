@@ -145,7 +145,8 @@ class SettingsDialogScenarios(unittest.TestCase):
 
     def test_dialog_suites_on_four_monitors(self):
         with winekit.WineSession("settings-dialog-four", monitors=FOUR_HEADS) as w:
-            out = run_dialog_suites(w, "ConfigureDialog.*:AboutBox.*", monitors=4, dpi=96)
+            out = run_dialog_suites(w, "ConfigureDialog.*:AboutBox.*:EachKind/UnreadableValue.*",
+                                   monitors=4, dpi=96)
             # The cases that need several monitors ran rather than skipped.
             self.assertIn("[       OK ] ConfigureDialog.FourthRowLiesBelowTheVisibleAreaAndScrolls"
                           "IntoView", out)
@@ -197,7 +198,7 @@ class SettingsDialogScenarios(unittest.TestCase):
             w.xdotool("key", "Tab", "Tab")
             w.xdotool("type", "--delay", "20", second)
             click(w, bottom_left, MOUSE_BOX)
-            rk.wait_keyboard(w, SETTINGS_TITLE, "Enable mouse interaction")
+            rk.wait_keyboard(w, SETTINGS_TITLE, "mouse interaction")
             click(w, bottom_right, OK_BUTTON)
             self.assertEqual(proc.wait(30), 0)
             self.assertEqual(reg_values(w, PRODUCT_KEY),
