@@ -42,6 +42,10 @@ public:
     // StopCallerChecks.
     virtual void StartCallerChecks() {}
     virtual void StopCallerChecks() {}
+    // True while the host's thread is inside one of the host's own modal states (a dialog or
+    // message box up, a menu open, a window being moved, a sent message being served): work the
+    // add-in does on its own waits until the host is itself again.
+    [[nodiscard]] virtual bool HostIsModal() { return false; }
     // True when both paths name the same file as the file system sees it: full paths compared
     // without regard to letter case. This default folds ASCII letters only.
     [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);

@@ -25,7 +25,8 @@ private:
     kestova::win::UniqueHandle process_;
 };
 
-// A thread timer: it runs on the host's main thread, between the host's own messages.
+// A thread timer: it runs on the host's main thread, between the host's messages, and also in
+// the host's modal loops; the check itself tells those apart.
 void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
     (void)Trapped([] {
         TheMainModule().CheckScreenSaverCaller();
@@ -33,7 +34,31 @@ void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
     });
 }
 
+// A modal dialog or message box disables its owner, the host's frame window (a window that has
+// no owner itself).
+BOOL CALLBACK FindDisabledFrame(HWND window, LPARAM found) {
+    if (::GetWindow(window, GW_OWNER) || ::IsWindowEnabled(window))
+        return TRUE;
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
 } // namespace
+
+bool ScreenDesktop::HostIsModal() {
+    if (::InSendMessageEx(nullptr) != ISMEX_NOSEND)
+        return true;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    constexpr DWORD kModalStates =
+        GUI_INMENUMODE | GUI_INMOVESIZE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE;
+    if (::GetGUIThreadInfo(::GetCurrentThreadId(), &info) && (info.flags & kModalStates))
+        return true;
+    bool disabled = false;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindDisabledFrame,
+                        reinterpret_cast<LPARAM>(&disabled));
+    return disabled;
+}
 
 bool ScreenDesktop::LockUpdate() {
     return ::LockWindowUpdate(::GetDesktopWindow()) != FALSE;

@@ -6,6 +6,7 @@
 #include "standin/win/application.h"
 #include "standin/win/class_factory.h"
 #include "standin/win/host.h"
+#include "standin/win/host_prompt.h"
 #include "standin/win/powerpoint_ids.h"
 #include "standin/win/registration.h"
 
@@ -48,6 +49,20 @@ UniqueWindow CreateControlWindow() {
                                           nullptr, ::GetModuleHandleW(nullptr), nullptr));
 }
 
+// The host's main window: hidden while the host runs for automation, as PowerPoint's is; the
+// owner of its prompts, which disable it while they are up.
+UniqueWindow CreateFrameWindow() {
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
+    info.lpfnWndProc = ::DefWindowProcW;
+    info.hInstance = ::GetModuleHandleW(nullptr);
+    info.lpszClassName = kHostFrameClass;
+    ::RegisterClassExW(&info);
+    return UniqueWindow(::CreateWindowExW(0, kHostFrameClass, L"PowerPoint", WS_OVERLAPPEDWINDOW, 0,
+                                          0, 400, 300, nullptr, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr));
+}
+
 int QuitRunning() {
     bool found = false;
     while (HWND control = ::FindWindowExW(HWND_MESSAGE, nullptr, kControlClass, nullptr)) {
@@ -77,6 +92,7 @@ int RunHost(bool embedding) {
             return 1;
         ::SetProcessDPIAware();
         UniqueWindow control = CreateControlWindow();
+        UniqueWindow frame = CreateFrameWindow();
 
         // Add-ins connect before any client can reach the Application, as in PowerPoint, so a
         // client that starts the host finds their objects at once.

@@ -146,7 +146,10 @@ public:
         }
         return std::make_shared<FakeRef>(AddOpen(fileName));
     }
+    std::function<void()> onRunSlideShow; // the host's own message loop inside Run, say
     HostRef RunSlideShow(const HostObject& presentation) override {
+        if (onRunSlideShow)
+            onRunSlideShow();
         if (journal_.Enter("RunSlideShow " + Narrow(Of(presentation)->fullName)) ||
             unstartable.count(Of(presentation)->fullName))
             return nullptr;
@@ -319,6 +322,8 @@ public:
             return nullptr;
         return std::make_unique<Process>(callerEnded);
     }
+    bool modal = false; // the host shows a dialog of its own, a menu is open, ...
+    bool HostIsModal() override { return modal; }
     void StartCallerChecks() override { checking = true; }
     void StopCallerChecks() override { checking = false; }
 
