@@ -138,12 +138,6 @@ def start_standin(w: winekit.WineSession, timeout: float = 30):
     return proc
 
 
-def answer_prompt(w: winekit.WineSession, title: str = "Password") -> str:
-    """Presses the OK button of the host's prompt titled `title`: "answered" or "none"."""
-    result = w.run([w.exe(WINDOWS_TOOL_EXE), "answer", title], timeout=30, check=True)
-    return result.stdout.strip()
-
-
 def quit_standin(w: winekit.WineSession, timeout: float = 30) -> int:
     """Asks the running host to end and waits for it: 0 ended, 1 none running, 2 still running."""
     return w.run([w.exe(STANDIN_EXE), "/Quit"], timeout=timeout).returncode

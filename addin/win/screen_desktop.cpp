@@ -34,10 +34,14 @@ void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
     });
 }
 
-// A modal dialog or message box disables its owner, the host's frame window (a window that has
-// no owner itself).
-BOOL CALLBACK FindDisabledFrame(HWND window, LPARAM found) {
-    if (::GetWindow(window, GW_OWNER) || ::IsWindowEnabled(window))
+// A modal dialog or message box is a visible window whose owner (the host's main window, often
+// hidden while the host runs for automation) it has disabled. A window the host keeps disabled
+// for reasons of its own, with nothing up in front of it, is no sign of one.
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM found) {
+    if (!::IsWindowVisible(window))
+        return TRUE;
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (!owner || ::IsWindowEnabled(owner))
         return TRUE;
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
@@ -54,10 +58,9 @@ bool ScreenDesktop::HostIsModal() {
         GUI_INMENUMODE | GUI_INMOVESIZE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE;
     if (::GetGUIThreadInfo(::GetCurrentThreadId(), &info) && (info.flags & kModalStates))
         return true;
-    bool disabled = false;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindDisabledFrame,
-                        reinterpret_cast<LPARAM>(&disabled));
-    return disabled;
+    bool modal = false;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindModalWindow, reinterpret_cast<LPARAM>(&modal));
+    return modal;
 }
 
 bool ScreenDesktop::LockUpdate() {

@@ -4,8 +4,6 @@
 //             left,top,width,height class title
 //   monitors  one line per monitor in the product's numbering: number left,top,width,height
 //             dpi-x dpi-y
-//   answer T  presses the OK button of the visible dialog titled T; prints "answered" or
-//             "none"
 #include "common/monitor_order.h"
 #include "common/win/monitors.h"
 #include "common/win/unique_handle.h"
@@ -78,32 +76,17 @@ void ListMonitors() {
              std::to_wstring(dpiY));
 }
 
-void Answer(const std::wstring& title) {
-    HWND dialog = ::FindWindowW(L"#32770", title.c_str());
-    if (!dialog || !::IsWindowVisible(dialog)) {
-        Emit(L"none");
-        return;
-    }
-    // As a click on the button does it.
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
-    Emit(L"answered");
-}
-
 int Run() {
     ::SetProcessDPIAware();
     int count = 0;
     LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::wstring command = (args && count > 1) ? args[1] : L"windows";
-    std::wstring argument = (args && count > 2) ? args[2] : L"";
     if (args)
         ::LocalFree(args);
     if (command == L"windows")
         ::EnumWindows(ListWindow, 0);
     else if (command == L"monitors")
         ListMonitors();
-    else if (command == L"answer")
-        Answer(argument);
     else
         return 2;
     DWORD written = 0;

@@ -217,7 +217,7 @@ TEST(AddinDispatch, NamesGiveTheInterfacesDispids) {
         {L"ShouldEndScreenSaver", 0x6003000b},
         {L"GetProcessId", 0x6003000c},
         {L"GetMonitorReport", 0x6003000d},
-        {L"WatchScreenSaverCaller", 0x6003000e}, // Corvane calls it by this number
+        {L"WatchScreenSaverCaller", 0x6003000e},
         {L"isCOMaddinINITIALIZED", 0x60030004}, // automation names ignore case
     };
     for (const auto& [name, id] : members)
