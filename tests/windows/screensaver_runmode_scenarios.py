@@ -380,6 +380,7 @@ class RunModeScenarios(unittest.TestCase):
                 rk.reset_input(w)
                 mark = len(journal.entries())
                 begun = len(journal.calls("Addin.BeginScreenSaver"))
+                hung_before = len(journal.calls("Addin." + member))
                 proc = rk.start(w)
                 if at_end:  # the end calls come only after the input
                     journal.wait_for_call("Addin.BeginScreenSaver", count=begun + 1, timeout=30)
@@ -402,6 +403,8 @@ class RunModeScenarios(unittest.TestCase):
                 self.assertLess(time.monotonic() - pressed, 5.0, member)
                 self.assertEqual(proc.returncode, rk.ABANDONED_EXIT_CODE, member)
                 standin.set_knobs(w, "RecordingAddin", SlowMember=None, SlowMs=None)
+                # Journalled once it is done, after the process has left.
+                journal.wait_for_call("Addin." + member, count=hung_before + 1, timeout=20)
                 calls = [c for c in driver_calls(journal)
                          if c.tick >= int(waiting[0].fields[2])]
                 self.assertEqual(calls[0].member, "Addin." + member)
