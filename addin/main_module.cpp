@@ -203,14 +203,14 @@ bool MainModule::ShowsMayRun() const noexcept {
 void MainModule::CheckScreenSaverCaller() noexcept {
     if (!CallerWatched_ || busy_ > 0)
         return;
+    // A caller that can't be opened had ended before its call arrived.
+    if (Caller_ && !Caller_->HasEnded())
+        return;
     // Inside the host's own dialog, menu or sent message, exiting shows would pull the ground
     // from under the host: the next check after it comes soon enough.
     bool modal = false;
     Attempt([&] { modal = desktop_.HostIsModal(); });
     if (modal)
-        return;
-    // A caller that can't be opened has ended before its call arrived: the usual case.
-    if (Caller_ && !Caller_->HasEnded())
         return;
     ForgetCaller();
     EndScreenSaver();
