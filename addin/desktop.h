@@ -51,6 +51,10 @@ public:
     }
     // Nothing more will be read for a while (the host is going): let go of what reading holds.
     virtual void EndFileStampReads() {}
+    // True while the host's thread is inside one of the host's own modal states (a dialog or
+    // message box up, a menu open, a window being moved, a sent message being served): work the
+    // add-in does on its own waits until the host is itself again.
+    [[nodiscard]] virtual bool HostIsModal() { return false; }
     // True when both paths name the same file as the file system sees it: full paths compared
     // without regard to letter case. This default folds ASCII letters only.
     [[nodiscard]] virtual bool SamePath(const std::wstring& a, const std::wstring& b);

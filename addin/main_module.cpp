@@ -42,10 +42,14 @@ bool MainModule::CheckHostVersion(HostRef application) noexcept {
 }
 
 void MainModule::InitializeScreenSaverSession(int32_t count) noexcept {
+    // A session whose shows still run belongs to a caller that left without ending it (and the
+    // watch has not come round to it yet): once dropped, nothing could exit those shows.
+    if (ShowsMayRun())
+        EndScreenSaver();
     ForgetCaller();
     CurrentSession_.Count = count;
     // Replacing the array releases the previous entries' references; their presentations stay
-    // open and their shows keep running.
+    // open.
     Attempt([&] {
         std::vector<ScreenSaverEntry> entries(count > 0 ? static_cast<std::size_t>(count) : 0);
         CurrentSession_.Entries = std::move(entries);
@@ -183,6 +187,8 @@ void MainModule::ExitScreenSaverSession() noexcept {
 
 void MainModule::WatchScreenSaverCaller(int32_t processId) noexcept {
     ForgetCaller();
+    // A caller that can't be opened has left already: its call was queued behind one the host
+    // kept waiting. Its session is ended at the first check.
     Attempt([&] { Caller_ = desktop_.OpenCallerProcess(processId); });
     CallerWatched_ = true;
     // Never ended from here: this call may arrive in the middle of another operation (the
@@ -190,11 +196,26 @@ void MainModule::WatchScreenSaverCaller(int32_t processId) noexcept {
     Attempt([&] { desktop_.StartCallerChecks(); });
 }
 
+bool MainModule::ShowsMayRun() const noexcept {
+    if (EventSink_)
+        return true;
+    for (const ScreenSaverEntry& entry : CurrentSession_.Entries)
+        if (entry.ShowWindow || entry.ShowWindowHandle != 0)
+            return true;
+    return false;
+}
+
 void MainModule::CheckScreenSaverCaller() noexcept {
     if (!CallerWatched_ || busy_ > 0)
         return;
-    // A caller that can't be opened has ended before its call arrived: the usual case.
+    // A caller that can't be opened had ended before its call arrived.
     if (Caller_ && !Caller_->HasEnded())
+        return;
+    // Inside the host's own dialog, menu or sent message, exiting shows would pull the ground
+    // from under the host: the next check after it comes soon enough.
+    bool modal = false;
+    Attempt([&] { modal = desktop_.HostIsModal(); });
+    if (modal)
         return;
     ForgetCaller();
     EndScreenSaver();

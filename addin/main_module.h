@@ -69,11 +69,14 @@ public:
     void EndScreenSaver() noexcept;
     void ExitScreenSaverSession() noexcept;
     [[nodiscard]] bool ShouldEndScreenSaver() const noexcept { return ShouldEnd_; }
-    // The caller of the session could not wait for its end (the host kept it waiting, and it
-    // left): once process `processId` is gone, the session is ended as EndScreenSaver and
-    // ExitScreenSaverSession would end it. A new session or the session's end forgets the caller.
+    // The caller of the session, right after InitializeScreenSaverSession: should process
+    // `processId` end without ExitScreenSaverSession (the host kept it waiting, or turned its
+    // calls away, and it left), the session is ended as EndScreenSaver and ExitScreenSaverSession
+    // would end it. The process is opened at once, while the caller waits for this call, so a
+    // reused process id can't stand in for it later. The session's end forgets the caller.
     void WatchScreenSaverCaller(int32_t processId) noexcept;
-    // One look at the watched caller; does nothing while another operation of the session runs.
+    // One look at the watched caller. Does nothing while another operation runs or while the
+    // host is modal: the end waits until the host is itself again.
     void CheckScreenSaverCaller() noexcept;
     [[nodiscard]] bool WatchesCaller() const noexcept { return CallerWatched_; }
     void HostApp_SlideShowEnd() noexcept { ShouldEnd_ = true; }
@@ -129,6 +132,8 @@ private:
     // failed); `note` tells the journal what was done or why not.
     [[nodiscard]] HostRef Refreshed(const std::wstring& presName, HostRef found, std::wstring& note,
                                     std::wstring& failure, StampBudget& budget) noexcept;
+    // True while shows of the current session may still run (begun and not yet ended).
+    [[nodiscard]] bool ShowsMayRun() const noexcept;
     bool PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
     // Why the entry's monitor has no show, before or instead of staging it.
     void StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept;

@@ -33,6 +33,10 @@ public:
     virtual void EnableTimer() = 0;
     // The main window's ordinary close, saying why; asking again changes nothing.
     virtual void RequestClose(RunEnd cause) noexcept = 0;
+    // True once the user's input (or anything else) has ended the run, also while it starts.
+    [[nodiscard]] virtual bool RunEnding() const noexcept = 0;
+    // This program's process, which the add-in watches for the session's sake.
+    [[nodiscard]] virtual uint32_t OwnProcessId() const noexcept = 0;
 
     // Break-out pieces; results are never looked at.
     virtual void AddBreakOutHotKey() = 0;       // atom + Ctrl+Alt+Esc on the main window

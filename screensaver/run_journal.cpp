@@ -189,8 +189,24 @@ std::string FormatRunBlock(const RunRecord& r) {
     }
     if (!facts.failure.empty())
         line("Start failed: " + OneLine(facts.failure));
+    const HostBusyNotes& busy = r.hostBusy;
+    if (busy.startKeptWaiting || busy.callsTurnedAway || !busy.window.empty()) {
+        std::string text = "Host busy:";
+        auto part = [&](const std::string& said) {
+            text += (text.back() == ':' ? " " : "; ") + said;
+        };
+        if (busy.startKeptWaiting)
+            part("kept the start waiting over 3 s");
+        if (busy.callsTurnedAway)
+            part("turned calls away");
+        if (!busy.window.empty())
+            part("its own window \"" + OneLine(busy.window) + "\" was up");
+        line(text);
+    }
     if (r.end) {
         std::string text = "Ended by: " + EndText(*r.end);
+        if (facts.endedDuringStart)
+            text += " during the start";
         if (*r.end == RunEnd::Failure && !facts.failure.empty())
             text += ": " + OneLine(facts.failure);
         line(text + "; " + Number(r.endToExitMs) + " ms from then to the end");

@@ -41,7 +41,15 @@ struct RunFacts {
     HostContact host = HostContact::NotContacted;
     std::wstring hostVersion; // empty when unknown
     bool addInFound = false;
-    std::wstring failure; // the text of a failed start's error report
+    std::wstring failure;          // the text of a failed start's error report
+    bool endedDuringStart = false; // the run was ended while its start was still under way
+};
+
+// What the host did to the run besides answering.
+struct HostBusyNotes {
+    bool startKeptWaiting = false; // a call of the start waited over 3 s
+    bool callsTurnedAway = false;  // the host turned calls away (busy or modal)
+    std::wstring window;           // the title of a window of the host's own seen meanwhile
 };
 
 // Local wall-clock time with its offset from UTC.
@@ -68,6 +76,7 @@ struct RunRecord {
     int64_t lengthMs = 0;      // from the start to the run's end
     bool abandoned = false;    // the host kept a call waiting: the process left without its answer
     bool startUnknown = false; // abandoned before the start returned: facts and outcomes unknown
+    HostBusyNotes hostBusy;
 };
 
 // "2026-12-07T18:03:12+01:00"

@@ -88,6 +88,11 @@ void SessionDriver::FormCreate() noexcept {
         failed = true;
     }
     try {
+        // A start cut short by the input that ended the run did not fail: nothing to report.
+        if (failed && facts_.settingsError.empty() && desktop_.RunEnding()) {
+            failed = false;
+            facts_.endedDuringStart = true;
+        }
         if (failed && facts_.settingsError.empty())
             facts_.failure = report.empty() ? L"An unknown error ended the start." : report;
         // Reported before arming: the hooks would otherwise take the very input that closes the
@@ -205,6 +210,7 @@ void SessionDriver::StartShows(int32_t Count) {
         if (SessionReady) {
             const AutomationArgument arguments[] = {&Count};
             CallMethod(*AddInObject, L"InitializeScreenSaverSession", arguments);
+            WatchedByAddIn();
         }
     }
     int32_t Index = 1;
@@ -234,6 +240,18 @@ void SessionDriver::StartShows(int32_t Count) {
         CallMethod(*AddInObject, L"BeginScreenSaver");
         CoverMonitorsWithoutShow();
         desktop_.EnableTimer();
+    }
+}
+
+void SessionDriver::WatchedByAddIn() noexcept {
+    // From here on the add-in ends the session itself should this process leave without
+    // ending it (a host that hangs or turns calls away). An older add-in lacks the member; any
+    // other failure leaves the run as it was.
+    try {
+        int32_t processId = static_cast<int32_t>(desktop_.OwnProcessId());
+        const AutomationArgument arguments[] = {&processId};
+        CallMethod(*AddInObject, L"WatchScreenSaverCaller", arguments);
+    } catch (...) {
     }
 }
 

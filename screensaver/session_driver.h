@@ -23,6 +23,9 @@ inline constexpr wchar_t kServerNotAvailableText[] =
     L"Kestova Screen Saver server is not available.";
 inline constexpr wchar_t kServerNotAccessibleText[] =
     L"Kestova Screen Saver server is not accessible.";
+// While the host keeps the start waiting (a prompt of its own is up, say), on every monitor
+// that has neither a show nor a message window yet.
+inline constexpr wchar_t kHostBusyText[] = L"PowerPoint is busy or waiting for an answer.";
 [[nodiscard]] std::wstring FileNotFoundText(const std::wstring& name);
 // For a monitor whose stored entry names a monitor number the system does not have.
 [[nodiscard]] std::wstring NoSuchMonitorText(int32_t monitorNum);
@@ -59,6 +62,7 @@ private:
     void ConnectPowerPoint();
     AutomationRef FindAddIn(const AutomationRef& application, const std::wstring& description);
     void StartShows(int32_t count);
+    void WatchedByAddIn() noexcept;
     void CoverMonitorsWithoutShow();
     void ArmBreakOut();
     void ReadHostVersion() noexcept;

@@ -254,7 +254,9 @@ def journal_figures() -> list[tuple[str, str]]:
              figures.get("start", "n/a")),
             ("  at the end (copy of the run's facts, writer signalled)", figures.get("end", "n/a")),
             ("  writer after the end: format, append (the exit waits for it)",
-             figures.get("write", "n/a"))]
+             figures.get("write", "n/a")),
+            ("  a run that ends at once in a fresh process: the writer's first use and the block",
+             figures.get("first", "n/a"))]
 
 
 def native_load_session() -> str:

@@ -31,6 +31,9 @@ PROBE = "ScreensaverProbe.exe"
 TEXT_NO_HOST = "Unable to start Microsoft Office PowerPoint."
 TEXT_NO_ADDIN = "Kestova Screen Saver server is not available."
 TEXT_NOT_READY = "Kestova Screen Saver server is not accessible."
+TEXT_HOST_BUSY = "PowerPoint is busy or waiting for an answer."
+# Corvane's exit code when a run left without the host's answer.
+ABANDONED_EXIT_CODE = 3
 VERSION_NOTICE = "Kestova Screen Saver requires Microsoft PowerPoint 2000 or later."
 
 SHOW_CLASS = "screenClass"

@@ -16,6 +16,8 @@ CORVANE = "Corvane.scr"
 PROBE = "ScreensaverProbe.exe"
 ATOM = "ScreenSaverBreakOut"
 CAPTION = "Kestova Screen Saver"
+# Corvane's exit code when a run left without the host's answer (main_form.h).
+ABANDONED_EXIT_CODE = 3
 VK_F24 = 0x87
 
 WS_POPUP = 0x80000000

@@ -26,7 +26,8 @@ private:
     kestova::win::UniqueHandle process_;
 };
 
-// A thread timer: it runs on the host's main thread, between the host's own messages.
+// A thread timer: it runs on the host's main thread, between the host's messages, and also in
+// the host's modal loops; the check itself tells those apart.
 void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
     (void)Trapped([] {
         TheMainModule().CheckScreenSaverCaller();
@@ -34,7 +35,34 @@ void CALLBACK CheckCaller(HWND, UINT, UINT_PTR, DWORD) {
     });
 }
 
+// A modal dialog or message box is a visible window whose owner (the host's main window, often
+// hidden while the host runs for automation) it has disabled. A window the host keeps disabled
+// for reasons of its own, with nothing up in front of it, is no sign of one.
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM found) {
+    if (!::IsWindowVisible(window))
+        return TRUE;
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (!owner || ::IsWindowEnabled(owner))
+        return TRUE;
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
 } // namespace
+
+bool ScreenDesktop::HostIsModal() {
+    if (::InSendMessageEx(nullptr) != ISMEX_NOSEND)
+        return true;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    constexpr DWORD kModalStates =
+        GUI_INMENUMODE | GUI_INMOVESIZE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE;
+    if (::GetGUIThreadInfo(::GetCurrentThreadId(), &info) && (info.flags & kModalStates))
+        return true;
+    bool modal = false;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindModalWindow, reinterpret_cast<LPARAM>(&modal));
+    return modal;
+}
 
 bool ScreenDesktop::LockUpdate() {
     return ::LockWindowUpdate(::GetDesktopWindow()) != FALSE;

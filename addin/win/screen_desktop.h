@@ -15,6 +15,7 @@ public:
     std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t processId) override;
     void StartCallerChecks() override;
     void StopCallerChecks() override;
+    bool HostIsModal() override;
     bool SamePath(const std::wstring& a, const std::wstring& b) override;
     std::optional<FileStamp> ReadFileStamp(const std::wstring& path, uint32_t limitMs) override;
     void EndFileStampReads() override;

@@ -111,9 +111,17 @@ AutomationValue DispatchObject::Invoke(const std::wstring& member, InvokeKind ki
     UniqueVariant returned;
     DispatchFailure failure;
     HostCallScope out(object_.Get(), member);
-    const HRESULT hr =
-        InvokeByName(object_.Get(), member.c_str(), flags, variants,
-                     result == ResultKind::None ? nullptr : returned.get(), &failure);
+    HRESULT hr = S_OK;
+    for (;;) {
+        hr = InvokeByName(object_.Get(), member.c_str(), flags, variants,
+                          result == ResultKind::None ? nullptr : returned.get(), &failure);
+        if (!TurnedAway(hr))
+            break;
+        // The host is busy (a prompt of its own is up, say): the call never ran, so it is made
+        // again until the host takes it, the user ends a start, or the process leaves.
+        if (!WaitBeforeRetry())
+            ThrowFailure(E_ABORT, member);
+    }
     if (FAILED(hr))
         throw AutomationError(static_cast<int32_t>(failure.code), member, failure.unknownMember,
                               failure.description);

@@ -1,8 +1,8 @@
 #pragma once
 
-// The run's calls into the host, seen from the side of a run that is ending: which call is out
-// right now (a host that hangs keeps one out), no new call once the user has asked to end, and
-// the end of an add-in session handed to the add-in itself when the host does not answer.
+// The run's calls into the host, seen from the side of a run that is ending or waiting: which
+// call is out right now and since when (a host that hangs keeps one out), no new call once the
+// user has asked to end, and calls the host turns away while it is busy, retried.
 #include "common/win/unique_handle.h"
 
 #include <windows.h>
@@ -11,11 +11,8 @@
 
 namespace kestova::win {
 
-// DISPID of the add-in's WatchScreenSaverCaller (appended to _PowerPointAddin). Invoked by DISPID
-// because a name look-up would itself wait behind the call that hangs.
-inline constexpr DISPID kWatchScreenSaverCallerId = 0x6003000e;
-
-// One call that is out, registered by DispatchObject::Invoke for as long as it waits.
+// One call that is out, registered by DispatchObject::Invoke for as long as it waits (its
+// retries included).
 class HostCallScope {
 public:
     HostCallScope(IDispatch* object, const std::wstring& member) noexcept;
@@ -29,12 +26,17 @@ public:
 void RefuseHostCalls(bool refuse) noexcept;
 [[nodiscard]] bool HostCallsRefused() noexcept;
 
-// True when the call that is out now is one of the add-in's session members.
-[[nodiscard]] bool AddInCallOut() noexcept;
+// How long the call that is out has been waiting, in milliseconds; 0 when none is out.
+[[nodiscard]] ULONGLONG HostCallWaiting() noexcept;
 
-// Queues the add-in's WatchScreenSaverCaller(this process) behind the call that is out, from a
-// thread of its own in the multithreaded apartment: once the host answers again, the add-in ends
-// the session of a caller that is gone. Does nothing when no add-in call is out. Never waits.
-void HandSessionToAddIn() noexcept;
+// A host that is busy or modal (a prompt of its own is up) turns incoming calls away: its message
+// filter answers SERVERCALL_RETRYLATER, which a caller in the multithreaded apartment gets as
+// RPC_E_CALL_REJECTED at once. Such a call never ran and is simply made again.
+[[nodiscard]] bool TurnedAway(HRESULT code) noexcept;
+// Waits a moment before the next try; false (at once) when calls are refused meanwhile. Notes
+// that the host turned a call away, for the run journal.
+[[nodiscard]] bool WaitBeforeRetry() noexcept;
+// True once the host has turned a call of this run away.
+[[nodiscard]] bool HostTurnedCallsAway() noexcept;
 
 } // namespace kestova::win

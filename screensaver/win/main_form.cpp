@@ -11,6 +11,9 @@
 #include "screensaver/win/powerpoint_host.h"
 #include "settings/win/windows_registry.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace kestova::win {
 
 namespace {
@@ -22,8 +25,7 @@ constexpr int kDesignWidth = 132;
 constexpr int kDesignHeight = 80;
 
 constexpr UINT kRunOnWindowThread = WM_APP + 1; // lParam: std::function<void()>*
-constexpr UINT_PTR kEndTimerId = 2;
-constexpr UINT kEndTimerInterval = 100;
+constexpr UINT_PTR kHostWatchTimerId = 2;
 
 class WatchedHostProcess final : public WatchedProcess {
 public:
@@ -54,6 +56,42 @@ void RegisterMainFormClass(HINSTANCE instance, WNDPROC procedure) {
 
 int Scale(int value, UINT dpi) {
     return ::MulDiv(value, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+// The host's visible top-level windows, which are its shows and what it puts up for the user.
+struct HostWindows {
+    DWORD processId = 0;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectHostWindow(HWND window, LPARAM context) {
+    auto& found = *reinterpret_cast<HostWindows*>(context);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == found.processId && ::IsWindowVisible(window))
+        found.windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleHostWindows(DWORD processId) {
+    HostWindows found{processId, {}};
+    if (processId)
+        ::EnumWindows(CollectHostWindow, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+// A window the host puts up for the user (a prompt, a message): owned by another of its windows,
+// or a dialog. Show windows are neither.
+bool IsHostPrompt(HWND window) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    return ::GetWindow(window, GW_OWNER) || std::wstring_view(className) == L"#32770";
+}
+
+std::wstring WindowTitle(HWND window) {
+    wchar_t title[256] = {};
+    const int length = ::GetWindowTextW(window, title, 256);
+    return std::wstring(title, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 } // namespace
@@ -93,6 +131,10 @@ bool TMainForm::Create() {
     ticks_.reset(::CreateWaitableTimerW(nullptr, FALSE, nullptr));
     if (started_ && endRequested_ && sessionEnded_ && ticks_)
         sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
+    if (sessionThread_) {
+        launched_ = true;
+        ::SetTimer(window_, kHostWatchTimerId, kHostWatchInterval, nullptr);
+    }
     if (!sessionThread_) {
         HWND window = std::exchange(window_, nullptr);
         breakOut_.reset();
@@ -172,21 +214,22 @@ void TMainForm::ArmEarly(bool keyboard, bool mouse) {
 void TMainForm::BeginEnd() noexcept {
     if (ending_.exchange(true))
         return;
-    endAt_ = ::GetTickCount64();
     // A start still under way stops at its next call: nothing new begins after the input.
     RefuseHostCalls(true);
     for (HWND form : forms_)
         ::DestroyWindow(form);
     forms_.clear();
+    for (HWND form : waitingForms_)
+        ::DestroyWindow(form);
+    waitingForms_.clear();
     if (window_)
         ::ShowWindow(window_, SW_HIDE);
     if (breakOut_)
         breakOut_->Disarm();
-    // Whatever the host does, the process leaves: calls left unanswered are abandoned.
+    // Whatever the host does, the process leaves: calls left unanswered are abandoned. Joined by
+    // Destroy, which waits for the session thread first.
     watchdog_.reset(::CreateThread(nullptr, 0, Watchdog, this, 0, nullptr));
     ::SetEvent(endRequested_.get());
-    if (window_)
-        ::SetTimer(window_, kEndTimerId, kEndTimerInterval, nullptr);
 }
 
 // Leaves the process when the session thread has not finished the run's end in time.
@@ -194,34 +237,105 @@ DWORD WINAPI TMainForm::Watchdog(void* form) {
     auto& self = *static_cast<TMainForm*>(form);
     if (::WaitForSingleObject(self.sessionEnded_.get(), kLeaveAfter) == WAIT_OBJECT_0)
         return 0;
+    HostBusyNotes notes;
+    try {
+        notes = self.BusyNotes();
+    } catch (...) {
+    }
     // Once the start has returned, the session thread changes nothing the journal reads; a start
     // still waiting on the host is journalled without what it would have learnt.
     if (::WaitForSingleObject(self.started_.get(), 0) == WAIT_OBJECT_0)
-        self.journal_.Finish(self.driver_.Facts(), self.driver_.Outcomes(), true);
+        self.journal_.Finish(self.driver_.Facts(), self.driver_.Outcomes(), true, false, notes);
     else
-        self.journal_.Finish({}, {}, true, true);
+        self.journal_.Finish({}, {}, true, true, notes);
     (void)self.journal_.Wait(kJournalAbandonWaitMs);
-    ::TerminateProcess(::GetCurrentProcess(), 0);
+    // The add-in watches this process: its end is what lets the add-in end the session.
+    ::TerminateProcess(::GetCurrentProcess(), kAbandonedRunExitCode);
     return 0;
 }
 
-void TMainForm::WatchEnd() noexcept {
-    if (::WaitForSingleObject(sessionEnded_.get(), 0) == WAIT_OBJECT_0) {
-        ::KillTimer(window_, kEndTimerId);
+HostBusyNotes TMainForm::BusyNotes() {
+    HostBusyNotes notes;
+    notes.startKeptWaiting = startKeptWaiting_;
+    notes.callsTurnedAway = HostTurnedCallsAway();
+    std::lock_guard guard(notesLock_);
+    notes.window = hostWindow_;
+    return notes;
+}
+
+void TMainForm::WatchHost() noexcept {
+    if (ending_)
         return;
+    const bool started = ::WaitForSingleObject(started_.get(), 0) == WAIT_OBJECT_0;
+    if (started && !waitingForms_.empty()) {
+        // The start has returned: every monitor has its show or its own reason now.
+        for (HWND form : waitingForms_)
+            ::DestroyWindow(form);
+        waitingForms_.clear();
     }
-    // A host that keeps an add-in call waiting this long after the input is taken for hung: the
-    // add-in is asked, behind that call, to end the session once this process is gone.
-    if (!handedOver_ && ::GetTickCount64() - endAt_ >= kHandOverAfter && AddInCallOut()) {
-        handedOver_ = true;
-        HandSessionToAddIn();
+    const ULONGLONG waiting = HostCallWaiting();
+    if (waiting < kHostWatchInterval)
+        return;
+    // A window the host puts up while it keeps a call waiting is for the user: it is never left
+    // behind the run's topmost windows, so it can be answered (or the run ended).
+    for (HWND window : VisibleHostWindows(hostId_)) {
+        if (!IsHostPrompt(window))
+            continue;
+        ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        try {
+            std::wstring title = WindowTitle(window);
+            std::lock_guard guard(notesLock_);
+            if (hostWindow_.empty())
+                hostWindow_ = std::move(title);
+        } catch (...) {
+        }
+    }
+    if (!started && waiting >= kStartWaitNotice && !startKeptWaiting_.exchange(true))
+        CoverWaitingMonitors();
+}
+
+void TMainForm::CoverWaitingMonitors() noexcept {
+    const std::vector<HWND> hostWindows = VisibleHostWindows(hostId_);
+    const int32_t count = win::MonitorCount();
+    for (int32_t monitor = 1; monitor <= count; ++monitor) {
+        if (std::find(covered_.begin(), covered_.end(), monitor) != covered_.end())
+            continue;
+        RECT bounds{};
+        {
+            int32_t left = 0, top = 0, width = 0, height = 0;
+            GetMonitorBounds(monitor, left, top, width, height);
+            bounds = {left, top, left + width, top + height};
+        }
+        // A show already placed there goes on showing.
+        const bool shown = std::any_of(hostWindows.begin(), hostWindows.end(), [&](HWND window) {
+            RECT rect{};
+            return !IsHostPrompt(window) && ::GetWindowRect(window, &rect) &&
+                   rect.left <= bounds.left && rect.top <= bounds.top &&
+                   rect.right >= bounds.right && rect.bottom >= bounds.bottom;
+        });
+        if (shown)
+            continue;
+        HWND form = TDisplayForm::Create(window_, instance_);
+        if (!form)
+            continue;
+        try {
+            waitingForms_.push_back(form);
+        } catch (...) {
+            ::DestroyWindow(form);
+            continue;
+        }
+        TDisplayForm::PlaceOnMonitor(form, monitor);
+        TDisplayForm::SetHelpText(form, kHostBusyText);
+        TDisplayForm::Show(form);
     }
 }
 
 void TMainForm::Destroy() noexcept {
-    if (!window_)
+    if (!launched_)
         return;
-    BeginEnd();
+    if (window_)
+        BeginEnd();
     if (sessionThread_) {
         // Sent messages are still served: the session thread may be handing work over.
         HANDLE thread = sessionThread_.get();
@@ -232,14 +346,27 @@ void TMainForm::Destroy() noexcept {
         }
         sessionThread_.reset();
     }
-    ::KillTimer(window_, kEndTimerId);
-    breakOut_.reset();
-    HWND window = window_;
-    window_ = nullptr;
-    ::DestroyWindow(window);
-    SetBreakOutWindow(nullptr);
+    // It ends at once now (or has ended the process, when the session thread's end came too
+    // late): nothing of this form is left to it afterwards.
+    if (watchdog_) {
+        ::WaitForSingleObject(watchdog_.get(), INFINITE);
+        watchdog_.reset();
+    }
+    if (window_) {
+        ::KillTimer(window_, kHostWatchTimerId);
+        breakOut_.reset();
+        HWND window = window_;
+        window_ = nullptr;
+        ::DestroyWindow(window);
+        SetBreakOutWindow(nullptr);
+    }
     // The run is over for the user: only now does the journal take its copy.
-    journal_.Finish(driver_.Facts(), driver_.Outcomes());
+    HostBusyNotes notes;
+    try {
+        notes = BusyNotes();
+    } catch (...) {
+    }
+    journal_.Finish(driver_.Facts(), driver_.Outcomes(), false, false, notes);
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -262,8 +389,8 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         WMHotKey();
         return 0;
     case WM_TIMER:
-        if (wParam == kEndTimerId)
-            WatchEnd();
+        if (wParam == kHostWatchTimerId)
+            WatchHost();
         return 0;
     case kRunOnWindowThread:
         if (!ending_)
@@ -280,7 +407,7 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // Destroyed from outside (not through Destroy): the session still ends properly.
         if (window_) {
             BeginEnd();
-            ::KillTimer(window_, kEndTimerId);
+            ::KillTimer(window_, kHostWatchTimerId);
             breakOut_.reset();
             window_ = nullptr;
             SetBreakOutWindow(nullptr);
@@ -315,6 +442,7 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
         if (!form)
             return;
         forms_.push_back(form);
+        covered_.push_back(monitor);
         TDisplayForm::PlaceOnMonitor(form, monitor);
         if (!text.empty())
             TDisplayForm::SetHelpText(form, text);
@@ -323,6 +451,7 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
 }
 
 std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
+    hostId_ = processId; // its windows are looked at while a call waits
     UniqueHandle process(::OpenProcess(kHostProcessAccess, FALSE, processId));
     if (!process)
         return nullptr;

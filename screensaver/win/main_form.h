@@ -20,6 +20,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kestova::win {
@@ -28,12 +29,19 @@ inline constexpr wchar_t kMainFormClass[] = L"TMainForm";
 inline constexpr UINT kTimerInterval = 1000;
 // PROCESS_TERMINATE | SYNCHRONIZE, as the host's process is opened for waiting.
 inline constexpr DWORD kHostProcessAccess = 0x00100001;
-// After the input that ends a run: a call still out this long is taken for a hung host, and the
-// session is handed to the add-in; the process leaves at the latest after kLeaveAfter.
-inline constexpr DWORD kHandOverAfter = 500;
+// After the input that ends a run, the process leaves at the latest after kLeaveAfter, whatever
+// the host does: the add-in, watching this process, ends the session once the host answers.
 inline constexpr DWORD kLeaveAfter = 4000;
-// What the leaving process gives the journal's block on top of that (it takes milliseconds).
-inline constexpr DWORD kJournalAbandonWaitMs = 400;
+// What the leaving process gives the journal's block on top of that: the writer's first use
+// (the monitors, the folder) may still be under way when the run ends soon after its start.
+// Both together stay within 5 s of the input.
+inline constexpr DWORD kJournalAbandonWaitMs = 800;
+// The exit code of a run that left without the host's answer (a normal run ends with 0).
+inline constexpr UINT kAbandonedRunExitCode = 3;
+// A start call that waits this long: monitors without a show get the host-busy window.
+inline constexpr ULONGLONG kStartWaitNotice = 3000;
+// How often the window thread looks at a call that is out (and for the host's own windows).
+inline constexpr UINT kHostWatchInterval = 250;
 
 class TMainForm final : public Desktop {
 public:
@@ -63,6 +71,8 @@ public:
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) override;
     void EnableTimer() override;
     void RequestClose(RunEnd cause) noexcept override;
+    bool RunEnding() const noexcept override { return ending_; }
+    uint32_t OwnProcessId() const noexcept override { return ::GetCurrentProcessId(); }
     void AddBreakOutHotKey() override;
     void InstallKeyboardHook() override;
     void InstallMouseHook() override;
@@ -81,17 +91,26 @@ private:
     void OnWindowThread(const std::function<void()>& work);
     // Window thread: the run's end as the user sees it, at once, whatever the host does.
     void BeginEnd() noexcept;
-    void WatchEnd() noexcept;
+    // Window thread, every kHostWatchInterval: what a host that keeps a call waiting means for
+    // the screen.
+    void WatchHost() noexcept;
+    void CoverWaitingMonitors() noexcept;
+    [[nodiscard]] HostBusyNotes BusyNotes();
     void ArmEarly(bool keyboard, bool mouse);
 
     HINSTANCE instance_;
     SessionDriver driver_;
     HWND window_ = nullptr; // destroyed by Destroy() (or by the system, which tells WM_DESTROY)
     std::unique_ptr<BreakOut> breakOut_;
-    std::vector<HWND> forms_; // the message windows; window thread only
+    std::vector<HWND> forms_;         // the message windows; window thread only
+    std::vector<int32_t> covered_;    // their monitors
+    std::vector<HWND> waitingForms_;  // the host-busy windows while the start waits
+    std::atomic<uint32_t> hostId_{0}; // the host's process, once the add-in told it
+    bool launched_ = false;           // the session thread was started: Destroy has a run to end
     std::atomic<bool> ending_{false};
-    ULONGLONG endAt_ = 0;
-    bool handedOver_ = false;
+    std::atomic<bool> startKeptWaiting_{false};
+    std::mutex notesLock_;
+    std::wstring hostWindow_;   // title of the host's own window seen while a call waited
     UniqueHandle started_;      // FormCreate has returned
     UniqueHandle endRequested_; // the session thread may run FormDestroy
     UniqueHandle ticks_;        // the one-second timer

@@ -2,6 +2,7 @@
 
 #include "common/win/unique_handle.h"
 #include "screensaver/win/dispatch_object.h"
+#include "screensaver/win/host_calls.h"
 
 #include <oleauto.h>
 
@@ -12,6 +13,8 @@ AutomationRef PowerPointHost::Attach() noexcept {
         CLSID clsid{};
         if (FAILED(::CLSIDFromProgID(kPowerPointProgId, &clsid)))
             return {};
+        // Reaching a running host is a call into it too (a hung one keeps it waiting).
+        HostCallScope out(nullptr, L"GetActiveObject");
         ComPtr<IUnknown> running;
         if (FAILED(::GetActiveObject(clsid, nullptr, &running)) || !running)
             return {};
@@ -29,6 +32,7 @@ AutomationRef PowerPointHost::Start() noexcept {
         CLSID clsid{};
         if (FAILED(::CLSIDFromProgID(kPowerPointProgId, &clsid)))
             return {};
+        HostCallScope out(nullptr, L"CoCreateInstance");
         ComPtr<IDispatch> application;
         if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                       IID_PPV_ARGS(&application))))

@@ -215,7 +215,7 @@ void RunJournal::NoteEnd(RunEnd cause) noexcept {
 }
 
 void RunJournal::Finish(const RunFacts& facts, const std::vector<MonitorOutcome>& outcomes,
-                        bool abandoned, bool startUnknown) noexcept {
+                        bool abandoned, bool startUnknown, const HostBusyNotes& hostBusy) noexcept {
     if (!shared_ || finished_.exchange(true))
         return;
     LARGE_INTEGER now{};
@@ -230,6 +230,7 @@ void RunJournal::Finish(const RunFacts& facts, const std::vector<MonitorOutcome>
         record.lengthMs = Milliseconds(startCount_, now);
         record.abandoned = abandoned;
         record.startUnknown = startUnknown;
+        record.hostBusy = hostBusy;
         shared_->write = true;
     } catch (...) {
         shared_->write = false;

@@ -59,7 +59,8 @@ public:
     // Any thread, once: a run that leaves without the host's answer is `abandoned`.
     // `startUnknown`: the start itself was still waiting, so facts and outcomes are not given.
     void Finish(const RunFacts& facts, const std::vector<MonitorOutcome>& outcomes,
-                bool abandoned = false, bool startUnknown = false) noexcept;
+                bool abandoned = false, bool startUnknown = false,
+                const HostBusyNotes& hostBusy = {}) noexcept;
     // Waits up to `milliseconds` for the writer; true when it is done (or never started).
     bool Wait(DWORD milliseconds) noexcept;
 

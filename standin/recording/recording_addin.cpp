@@ -29,6 +29,7 @@ enum : DISPID {
     kExitScreenSaverSession = 0x6003000a,
     kShouldEndScreenSaver = 0x6003000b,
     kGetProcessId = 0x6003000c,
+    kGetMonitorReport = 0x6003000d,
     kWatchScreenSaverCaller = 0x6003000e,
 };
 
@@ -49,6 +50,10 @@ constexpr MemberInfo kMembers[] = {
     {L"ExitScreenSaverSession", kExitScreenSaverSession, MemberInfo::kMethod},
     {L"ShouldEndScreenSaver", kShouldEndScreenSaver, MemberInfo::kMethod},
     {L"GetProcessId", kGetProcessId, MemberInfo::kMethod, {L"ProcessId"}},
+    {L"GetMonitorReport",
+     kGetMonitorReport,
+     MemberInfo::kMethod,
+     {L"MonitorNum", L"Reason", L"Detail"}},
     {L"WatchScreenSaverCaller", kWatchScreenSaverCaller, MemberInfo::kMethod, {L"ProcessId"}},
 };
 
@@ -187,6 +192,9 @@ HRESULT RecordingAddin::Call(const MemberInfo& member, bool isPut, Arguments& ar
     }
     case kWatchScreenSaverCaller:
         return CheckInt(args, 0);
+    case kGetMonitorReport: // every show placed
+        SetBool(result, true);
+        return CheckInt(args, 0);
     case kGetProcessId: {
         if (!args.At(0))
             return DISP_E_PARAMNOTFOUND;
@@ -196,6 +204,10 @@ HRESULT RecordingAddin::Call(const MemberInfo& member, bool isPut, Arguments& ar
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
+}
+
+bool RecordingAddin::Offers(const MemberInfo& member) const {
+    return member.id != kGetMonitorReport || Knob(L"MonitorReport", 0) != 0;
 }
 
 ConnectionFault RecordingAddin::Fault() const noexcept {

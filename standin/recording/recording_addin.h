@@ -61,6 +61,9 @@ public:
 private:
     HRESULT Call(const MemberInfo& member, bool isPut, Arguments& args, VARIANT* result,
                  CallOutcome& outcome) override;
+    // GetMonitorReport only with the knob MonitorReport=1: without it, an add-in of an earlier
+    // release.
+    [[nodiscard]] bool Offers(const MemberInfo& member) const override;
     void ReadKnobs() noexcept;
     void JournalHandler(const wchar_t* handler, const std::wstring& args,
                         const std::wstring& result) noexcept;

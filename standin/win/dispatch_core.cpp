@@ -2,6 +2,7 @@
 
 #include "standin/journal_text.h"
 #include "standin/member_list.h"
+#include "standin/win/host_prompt.h"
 #include "standin/win/variant_text.h"
 
 namespace kestova::standin::win {
@@ -157,7 +158,8 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
             // Abruptly, like a host that crashes: no clean-up, no further journal lines.
             ::TerminateProcess(::GetCurrentProcess(), 3);
         }
-        if (faults && faults->slowMs && faults->slow.Contains(objectName_, member->name)) {
+        if (faults && faults->slowMs && faults->slow.Contains(objectName_, member->name) &&
+            (faults->slowAt == 0 || ++faults->slowCalls == faults->slowAt)) {
             // Written before the wait, so a test sees the host hanging while it hangs.
             if (context_.journal)
                 context_.journal->Write({L"wait", std::wstring(objectName_) + L"." + memberName,
@@ -165,6 +167,10 @@ HRESULT DispatchCore::Invoke(DispatchHandler& handler, DISPID id, WORD flags, DI
                                          std::to_wstring(::GetTickCount())});
             ::Sleep(faults->slowMs);
         }
+        if (faults && faults->prompt.Contains(objectName_, member->name) &&
+            (faults->promptAt == 0 || ++faults->promptCalls == faults->promptAt))
+            ShowHostPrompt(context_.journal, std::wstring(objectName_) + L"." + memberName,
+                           faults->promptTitle, faults->promptMs);
 
         UniqueVariant value;
         CallOutcome outcome;

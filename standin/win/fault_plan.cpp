@@ -19,6 +19,15 @@ FaultPlan ReadFaultPlan(const std::wstring& keyPath) {
     plan.exitOn = MemberList(text(L"ExitOnMember"));
     plan.slow = MemberList(text(L"SlowMember"));
     plan.slowMs = RegistryDword(HKEY_CURRENT_USER, keyPath, L"SlowMs").value_or(0);
+    plan.slowAt =
+        static_cast<int>(RegistryDword(HKEY_CURRENT_USER, keyPath, L"SlowAt").value_or(0));
+    plan.prompt = MemberList(text(L"PromptMember"));
+    plan.promptAt =
+        static_cast<int>(RegistryDword(HKEY_CURRENT_USER, keyPath, L"PromptAt").value_or(0));
+    plan.promptTitle = text(L"PromptTitle");
+    if (plan.promptTitle.empty())
+        plan.promptTitle = L"Password";
+    plan.promptMs = RegistryDword(HKEY_CURRENT_USER, keyPath, L"PromptMs").value_or(0);
     return plan;
 }
 

@@ -6,6 +6,7 @@
 #include "standin/win/application.h"
 #include "standin/win/class_factory.h"
 #include "standin/win/host.h"
+#include "standin/win/host_prompt.h"
 #include "standin/win/powerpoint_ids.h"
 #include "standin/win/registration.h"
 
@@ -24,7 +25,6 @@ using kestova::win::UniqueHandle;
 using kestova::win::UniqueWindow;
 
 constexpr wchar_t kControlClass[] = L"KestovaStandinControl";
-constexpr wchar_t kFrameClass[] = L"PPTFrameClass";
 constexpr DWORD kQuitWaitMs = 20000;
 
 LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -49,17 +49,19 @@ UniqueWindow CreateControlWindow() {
                                           nullptr, ::GetModuleHandleW(nullptr), nullptr));
 }
 
-// PowerPoint's main window, hidden while it runs for automation only: setup programs find a
-// running PowerPoint by this class.
+// The host's main window: hidden while the host runs for automation, as PowerPoint's is; the
+// owner of its prompts, which disable it while they are up. Setup programs find a running
+// PowerPoint by its class.
 UniqueWindow CreateFrameWindow() {
     WNDCLASSEXW info{};
     info.cbSize = sizeof info;
     info.lpfnWndProc = ::DefWindowProcW;
     info.hInstance = ::GetModuleHandleW(nullptr);
-    info.lpszClassName = kFrameClass;
+    info.lpszClassName = kHostFrameClass;
     ::RegisterClassExW(&info);
-    return UniqueWindow(::CreateWindowExW(0, kFrameClass, L"", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
-                                          nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
+    return UniqueWindow(::CreateWindowExW(0, kHostFrameClass, L"PowerPoint", WS_OVERLAPPEDWINDOW, 0,
+                                          0, 400, 300, nullptr, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr));
 }
 
 int QuitRunning() {

@@ -10,6 +10,7 @@ user's run journal.
 
 import os
 import signal
+import time
 import unittest
 
 import e2e_kit as k
@@ -620,34 +621,125 @@ class SystemScenarios(unittest.TestCase):
                                      2: "black window: " + k.TEXT_NOT_READY}, "a key",
                                host="started for this run, version 8.0")
 
-    def test_host_hanging_in_the_start_of_a_show_is_left_and_cleaned_up(self):
-        # The host takes 7 s to start the show. Ctrl+Alt+Esc meanwhile: Corvane's windows go at
-        # once and the process leaves; when the host answers, the add-in ends the show it just
-        # started and forgets the session, as the end of a run would.
-        with winekit.WineSession("e2e-hung-start", monitors=2) as w:
+    def test_hung_or_prompting_host_never_leaves_a_show_running(self):
+        # Whatever call the host keeps waiting (it hangs, or a prompt of its own is up), the
+        # user's input ends the run at once and the process leaves within 5 s with the exit code
+        # of an abandoned run. Once the host is itself again, the add-in, which has watched
+        # Corvane's process since the session began, exits every show and forgets the session.
+        with winekit.WineSession("e2e-hung-host", monitors=2) as w:
             k.install(w, SlowMember="SlideShowSettings.Run", SlowMs=7000)
             harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            meadow = standin.write_presentation(w, "Meadow.pptx", color=CORAL)[1]
             journal = standin.Journal(w)
             k.park_pointer(w, 1800, 900)
             k.write_settings(w, [(harbour, 1), ("", 2)], keyboard=True, mouse=True)
+
+            def leave(run):
+                k.probe(w, "chord")
+                pressed = time.monotonic()
+                self.assertTrue(w.wait_for(lambda: not k.corvane_windows(w, visible_only=True),
+                                           timeout=10), "Corvane's windows stayed")
+                self.assertTrue(k.ended(run.proc, 15), "Corvane waited for the host")
+                self.assertLess(time.monotonic() - pressed, 5.0, "Corvane left too late")
+                self.assertEqual(run.proc.returncode, k.ABANDONED_EXIT_CODE)
+
+            def restart(**knobs):
+                """The next run starts a host with these knobs (read at its start)."""
+                standin.quit_standin(w)
+                standin.set_knobs(w, "Standin", **dict(dict.fromkeys(
+                    ("SlowMember", "SlowMs", "SlowAt", "PromptMember", "PromptAt")), **knobs))
+
+            def events(run, kind):
+                return [e for e in run.entries() if e.kind == kind]
+
+            def show_ends(run, count):
+                return journal.wait_for(lambda j: len([s for s in j.shows()[run.show_mark:]
+                                                       if s[1] == "end"]) >= count, timeout=20)
+
+            # Hung in the start of the show: the show it started is exited when it answers.
             run = Run(w, journal)
-            self.assertTrue(journal.wait_for(lambda j: j.events("wait"), timeout=30),
+            self.assertTrue(journal.wait_for(lambda j: events(run, "wait"), timeout=30),
                             "the host never began to start the show")
             self.assertTrue(k.display_forms(w), "monitor 2's black window")
-            k.probe(w, "chord")
-            self.assertTrue(w.wait_for(lambda: not k.corvane_windows(w, visible_only=True),
-                                       timeout=10), "Corvane's windows stayed")
-            self.assertTrue(k.ended(run.proc, 15), "Corvane waited for the host")
+            leave(run)
             run.wait_for_shows(1)
-            self.assertTrue(journal.wait_for(
-                lambda j: [s for s in j.shows()[run.show_mark:] if s[1] == "end"], timeout=15),
-                "the show outlived the run")
+            self.assertTrue(show_ends(run, 1), "the show outlived the run")
             self.assertEndedEverything(w, run, exited=["Harbour.pptx"], still_open=[harbour])
-            # The process left without the host's answer: its block says so.
             block = run.block()
-            self.assertTrue((block.value("Ended by") or "").startswith("Ctrl+Alt+Esc; "),
+            self.assertTrue((block.value("Ended by") or "").startswith("Ctrl+Alt+Esc"),
                             block.text)
             self.assertIn("The host did not answer in time", block.text)
+
+            # Hung after the shows began (Corvane's read of the host's Version; the add-in's own
+            # at the host's start is the first), and a new run started while it still hangs:
+            # once the host answers, the abandoned run's show is exited within 2 s, and the new
+            # run works and ends cleanly.
+            # (12 s: the new run's start then waits on the hung host for over 3 s.)
+            restart(SlowMember="Application.Version", SlowMs=12000, SlowAt=2)
+            run = Run(w, journal)
+            waiting = journal.wait_for(lambda j: events(run, "wait"), timeout=30)
+            self.assertTrue(waiting, "the host never hung")
+            self.assertEqual(waiting[0].fields[0], "Application.Version")
+            run.wait_for_shows(1)
+            leave(run)
+            self.assertIn("The host did not answer in time", run.block().text)
+            second = Run(w, journal)
+            exits = journal.wait_for(lambda j: run.calls("SlideShowView.Exit"), timeout=20)
+            self.assertTrue(exits, "the abandoned run's show was never exited")
+            self.assertLessEqual(exits[0].tick - (int(waiting[0].fields[2]) + 12000), 2000)
+            second.wait_for_shows(1)
+            self.assertTrue(w.wait_for(lambda: len(k.display_forms(w)) == 1, timeout=20),
+                            "the new run's black window of monitor 2")
+            k.probe(w, "chord")
+            self.assertTrue(k.ended(second.proc, 15))
+            self.assertEqual(second.proc.returncode, 0)
+            self.assertEndedEverything(w, second, exited=["Harbour.pptx"], still_open=[harbour])
+            block = second.block()
+            self.assertNotIn("The host did not answer in time", block.text)
+            self.assertIn("Host busy: kept the start waiting over 3 s", block.text)
+
+            # A prompt of the host's own inside Open of the second presentation: while the
+            # start waits, both monitors say why and the prompt stays above them; the run ends
+            # at once, and once the prompt is answered no show begins.
+            restart(PromptMember="Presentations.Open", PromptAt=2)
+            k.write_settings(w, [(harbour, 1), (meadow, 2)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            self.assertTrue(journal.wait_for(lambda j: events(run, "prompt"), timeout=30),
+                            "the host never prompted")
+            busy = {w.monitor_numbered(1): k.TEXT_HOST_BUSY,
+                    w.monitor_numbered(2): k.TEXT_HOST_BUSY}
+            self.assertTrue(w.wait_for(lambda: k.message_labels(w) == busy, timeout=15),
+                            k.message_labels(w))
+            self.assertTrue(w.wait_for(lambda: [x for x in standin.list_windows(w)
+                                                if x.title == "Password" and x.visible and
+                                                x.topmost], timeout=10),
+                            "the prompt was left behind the run's windows")
+            leave(run)
+            self.assertIn('Host busy: kept the start waiting over 3 s; its own window "Password"'
+                          ' was up', run.block().text)
+            k.dismiss_message_box(w, "Password")  # its OK button
+            self.assertTrue(journal.wait_for(
+                lambda j: [e for e in events(run, "prompt") if e.fields[1] == "answered"],
+                timeout=10), "the prompt was not answered")
+            self.assertTrue(w.wait_for(lambda: k.open_presentations(w) is not None, timeout=10),
+                            "the host no longer answers")
+            self.assertEqual([s for s in run.shows() if s[1] == "begin"], [])
+            self.assertEqual(k.show_windows(w), [])
+
+            # A prompt inside the start of the second show: monitor 1's show goes on, monitor 2
+            # says why the start waits; once the prompt is answered both shows are exited.
+            restart(PromptMember="SlideShowSettings.Run", PromptAt=2)
+            run = Run(w, journal)
+            self.assertTrue(journal.wait_for(lambda j: events(run, "prompt"), timeout=30),
+                            "the host never prompted")
+            run.wait_for_shows(1)
+            self.assertTrue(w.wait_for(lambda: k.message_labels(w) == {
+                w.monitor_numbered(2): k.TEXT_HOST_BUSY}, timeout=15), k.message_labels(w))
+            leave(run)
+            k.dismiss_message_box(w, "Password")
+            self.assertTrue(show_ends(run, 2), "a show outlived the run")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
 
 
 @unittest.skipUnless(winekit.runs_32_bit_programs(), winekit.NO_32_BIT)

@@ -178,7 +178,10 @@ public:
             return false;
         return Of(a) == Of(b);
     }
+    std::function<void()> onRunSlideShow; // the host's own message loop inside Run, say
     HostRef RunSlideShow(const HostObject& presentation) override {
+        if (onRunSlideShow)
+            onRunSlideShow();
         if (journal_.Enter("RunSlideShow " + Narrow(Of(presentation)->fullName)) ||
             unstartable.count(Of(presentation)->fullName))
             return nullptr;
@@ -362,6 +365,8 @@ public:
         auto found = stamps.find(path);
         return found == stamps.end() ? FileStamp{} : found->second;
     }
+    bool modal = false; // the host shows a dialog of its own, a menu is open, ...
+    bool HostIsModal() override { return modal; }
     void StartCallerChecks() override { checking = true; }
     void StopCallerChecks() override { checking = false; }
 

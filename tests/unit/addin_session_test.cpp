@@ -112,22 +112,58 @@ TEST_F(AddinSessionService, AddOutsideTheSessionChangesNothing) {
     EXPECT_TRUE(host.Windows().empty());
 }
 
-TEST_F(AddinSessionService, NewSessionDropsReferencesWithoutClosingOrExiting) {
+// A new session never drops a live one: the earlier session's shows are exited and its
+// references released first; a session that never began is only released.
+TEST_F(AddinSessionService, NewSessionEndsTheShowsOfAnEarlierOneFirst) {
     host.openable.insert(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\b.pptx");
     Fill({{L"C:\\a.pptx", 1}});
     module.PrepareScreenSaver();
     module.BeginScreenSaver();
     ASSERT_EQ(host.Windows().size(), 1u);
     FakeObject* window = host.Windows()[0];
-    EXPECT_EQ(window->refs, 1);
 
     Fill({{L"C:\\b.pptx", 1}});
-    EXPECT_EQ(window->refs, 0);
-    EXPECT_FALSE(window->exited);
+    EXPECT_TRUE(window->exited);
+    EXPECT_FALSE(host.sinkConnected);
+    EXPECT_FALSE(windows.sessionOpen);
     // Only the add-in's record of the presentation it opened still holds it.
     EXPECT_EQ(host.HeldRefs(), 1);
-    EXPECT_EQ(host.open[0]->refs, 1);
-    EXPECT_EQ(host.open.size(), 1u);
+    EXPECT_EQ(host.open.size(), 1u); // never closed
+
+    module.PrepareScreenSaver();
+    journal.calls.clear();
+    Fill({{L"C:\\a.pptx", 1}});
+    EXPECT_EQ(journal.Only({"ExitSlideShow", "EndScreenSaverSession"}).size(), 0u);
+    EXPECT_EQ(host.HeldRefs(), 2); // the records of the two presentations it opened
+}
+
+// The abandoned run's watch arrives while the host recovers, then the next run's queued calls
+// follow at once: the abandoned run's show is exited, the new run works and ends cleanly.
+TEST_F(AddinSessionService, AbandonedSessionIsEndedWhenTheNextRunArrivesFirst) {
+    host.openable.insert(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\b.pptx");
+    windows.monitors.push_back({1920, 0, 1280, 1024});
+    Fill({{L"C:\\a.pptx", 1}});
+    module.WatchScreenSaverCaller(77); // run A's caller, gone by the time anything is checked
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    FakeObject* showA = host.Windows()[0];
+
+    desktop.caller = FakeDesktop::Caller::kRunning;
+    Fill({{L"C:\\b.pptx", 2}});
+    module.WatchScreenSaverCaller(78);
+    EXPECT_TRUE(showA->exited);
+    module.PrepareScreenSaver();
+    module.BeginScreenSaver();
+    module.CheckScreenSaverCaller(); // run B's caller is alive: its show stays
+    ASSERT_EQ(host.Windows().size(), 2u);
+    EXPECT_FALSE(host.Windows()[1]->exited);
+    module.EndScreenSaver();
+    module.ExitScreenSaverSession();
+    EXPECT_TRUE(host.Windows()[1]->exited);
+    EXPECT_EQ(host.HeldRefs(), 2); // the records of the two presentations it opened
+    EXPECT_FALSE(desktop.checking);
 }
 
 TEST_F(AddinSessionService, ExitForgetsTheSessionAndLeavesPresentationsOpen) {
@@ -235,6 +271,40 @@ TEST_F(AddinSessionService, SessionOfAGoneCallerIsEndedAndReleasedAtTheNextCheck
     EXPECT_EQ(host.HeldRefs(), 1); // the record of the presentation the add-in opened
     EXPECT_FALSE(desktop.checking);
     EXPECT_FALSE(module.WatchesCaller());
+}
+
+// A check that falls in the middle of another operation (the host's message loop runs inside
+// the host's calls) or while the host is modal does nothing; the next one after it ends the run.
+TEST_F(AddinSessionService, CheckWaitsForOperationsAndTheHostsModalStates) {
+    host.openable.insert(L"C:\\a.pptx");
+    host.openable.insert(L"C:\\b.pptx");
+    windows.monitors.push_back({1920, 0, 1280, 1024});
+    Fill({{L"C:\\a.pptx", 1}, {L"C:\\b.pptx", 2}});
+    desktop.caller = FakeDesktop::Caller::kRunning;
+    module.WatchScreenSaverCaller(77);
+    desktop.callerEnded = true;
+    module.PrepareScreenSaver();
+    int checksInRun = 0;
+    host.onRunSlideShow = [&] {
+        module.CheckScreenSaverCaller();
+        ++checksInRun;
+    };
+    module.BeginScreenSaver();
+    EXPECT_EQ(checksInRun, 2);
+    ASSERT_EQ(host.Windows().size(), 2u);
+    for (FakeObject* show : host.Windows())
+        EXPECT_FALSE(show->exited) << "ended in the middle of BeginScreenSaver";
+    EXPECT_TRUE(module.WatchesCaller());
+
+    desktop.modal = true;
+    module.CheckScreenSaverCaller();
+    EXPECT_FALSE(host.Windows()[0]->exited);
+    desktop.modal = false;
+    module.CheckScreenSaverCaller();
+    for (FakeObject* show : host.Windows())
+        EXPECT_TRUE(show->exited);
+    EXPECT_EQ(module.CurrentSession().Count, 0);
+    EXPECT_EQ(host.HeldRefs(), 0);
 }
 
 TEST_F(AddinSessionService, CallerWatchBelongsToItsSession) {

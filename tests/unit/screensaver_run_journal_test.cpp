@@ -112,6 +112,16 @@ TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
     EXPECT_NE(unknown.find("\r\nStart: still waiting on the host"), std::string::npos);
     EXPECT_EQ(unknown.find("Settings:"), std::string::npos);
     EXPECT_EQ(unknown.find("Host:"), std::string::npos);
+
+    // What a busy host did, and a start that the user's input ended, are named as such.
+    r.hostBusy = {true, true, L"Password\r\nagain"};
+    r.facts.endedDuringStart = true;
+    const std::string busy = FormatRunBlock(r);
+    EXPECT_NE(busy.find("\r\nHost busy: kept the start waiting over 3 s; turned calls away; its "
+                        "own window \"Password again\" was up\r\n"),
+              std::string::npos)
+        << busy;
+    EXPECT_NE(busy.find("\r\nEnded by: Ctrl+Alt+Esc during the start; "), std::string::npos);
 }
 
 class MemoryFiles : public JournalFiles {

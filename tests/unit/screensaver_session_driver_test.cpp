@@ -80,6 +80,7 @@ struct World : Desktop, PresentationHost {
     std::set<std::wstring> files;
     int32_t monitors = 1;
     bool processEnded = false;
+    bool ending = false;            // the run has been ended (by the user's input, say)
     AutomationRef running, started; // handed over once, so a test sees when they are let go
     std::shared_ptr<FakeObject> app = std::make_shared<FakeObject>(journal, "App");
     std::shared_ptr<FakeObject> list = std::make_shared<FakeObject>(journal, "AddIns");
@@ -157,6 +158,8 @@ struct World : Desktop, PresentationHost {
         journal.push_back("Report('" + Narrow(text) + "')");
     }
     std::wstring SystemMessage(int32_t) override { return {}; }
+    bool RunEnding() const noexcept override { return ending; }
+    uint32_t OwnProcessId() const noexcept override { return 999; }
     AutomationRef Attach() noexcept override {
         journal.push_back("Attach");
         return std::move(running);
@@ -185,6 +188,8 @@ TEST(SessionDriver, TwoMonitorsOneFileWholeRunInOrder) {
     driver.FormCreate();
     EXPECT_EQ(w.journal,
               (kStart + Journal{"Addin.InitializeScreenSaverSession(&1)",
+                                // Watched by the add-in from here on (this fake lacks the member).
+                                "Addin.WatchScreenSaverCaller(&999)",
                                 "Addin.AddScreenSaver(&1,&'C:\\a.pptx',&1)", "Window(2,'')",
                                 "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
                                 // An add-in without the report: asked once, then as before.
@@ -212,12 +217,13 @@ TEST(SessionDriver, IndicesStayDenseAndMonitorNumbersAsStoredAndExtraEntriesIgno
     w.monitors = 3;
     SessionDriver driver = w.Driver({{L"p1", 7}, {L"-p2", 8}, {L"p3", 9}, {L"p4", 4}});
     driver.FormCreate();
-    EXPECT_EQ(w.From(kStart.size()),
-              (Journal{"Addin.InitializeScreenSaverSession(&2)",
-                       "Addin.AddScreenSaver(&1,&'p1',&7)", "Window(2,'File \"-p2\" not found.')",
-                       "Addin.AddScreenSaver(&2,&'p3',&9)", "Addin.PrepareScreenSaver",
-                       "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
-                       "EnableTimer", "KeyboardHook", "MouseHook", "App.Version?"}));
+    EXPECT_EQ(
+        w.From(kStart.size()),
+        (Journal{"Addin.InitializeScreenSaverSession(&2)", "Addin.WatchScreenSaverCaller(&999)",
+                 "Addin.AddScreenSaver(&1,&'p1',&7)", "Window(2,'File \"-p2\" not found.')",
+                 "Addin.AddScreenSaver(&2,&'p3',&9)", "Addin.PrepareScreenSaver",
+                 "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')", "EnableTimer",
+                 "KeyboardHook", "MouseHook", "App.Version?"}));
 }
 
 TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
@@ -242,7 +248,7 @@ TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
     SessionDriver driver = w.Driver({{L"p1", 1}, {L"p1b", 0}, {L"P1", 3}, {L"-p4", 4}});
     driver.FormCreate();
     EXPECT_EQ(
-        w.From(kStart.size() + 4),
+        w.From(kStart.size() + 5),
         (Journal{"Window(4,'File \"-p4\" not found.')", "Addin.PrepareScreenSaver",
                  "Addin.BeginScreenSaver", "Addin.GetMonitorReport(&1,&'',&'')",
                  "Addin.GetMonitorReport(&2,&'',&'')", "Window(2,'Monitor 0 does not exist.')",
@@ -436,6 +442,27 @@ TEST(SessionDriver, SettingsFailureIsReportedAndShowsTheMainWindow) {
     EXPECT_EQ(driver.Facts().settingsError, L"Invalid data type for 'Count'");
     EXPECT_EQ(driver.Facts().failure, L"");
     EXPECT_TRUE(driver.Outcomes().empty());
+}
+
+// The user's input during the start makes every later call fail (E_ABORT): the start ends
+// there, without a report, and the journal hears of a start ended by that input, not a failure.
+TEST(SessionDriver, StartEndedByTheUserIsNoFailure) {
+    World w;
+    w.monitors = 2;
+    w.addIn->On(L"PrepareScreenSaver", [&w](auto) -> AutomationValue {
+        w.ending = true;
+        throw AutomationError(static_cast<int32_t>(0x80004004), L"PrepareScreenSaver", false, {});
+    });
+    SessionDriver driver = w.Driver({{L"C:\\a.pptx", 1}});
+    driver.FormCreate();
+    EXPECT_TRUE(w.Only("Report").empty());
+    EXPECT_TRUE(w.Only("Addin.BeginScreenSaver").empty());
+    EXPECT_TRUE(driver.Facts().endedDuringStart);
+    EXPECT_EQ(driver.Facts().failure, L"");
+    const size_t mark = w.journal.size();
+    driver.FormDestroy();
+    EXPECT_EQ(w.From(mark), (Journal{"Disarm", "CloseProcess", "Addin.EndScreenSaver",
+                                     "Addin.ExitScreenSaverSession"}));
 }
 
 // What the run journal learns from the driver: each monitor's show or black window with its

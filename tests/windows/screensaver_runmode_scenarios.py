@@ -5,14 +5,16 @@ ends, and a failed start that the user can still end.
 
 import os
 import signal
+import time
 import unittest
 
 import runmode_kit as rk
 import standin
 import winekit
 
+# The add-in watches Corvane's process from the session's start (WatchScreenSaverCaller).
 ADDIN_MEMBERS_AT_START = ["Addin.GetProcessId", "Addin.IsCOMAddInInitialized",
-                          "Addin.InitializeScreenSaverSession"]
+                          "Addin.InitializeScreenSaverSession", "Addin.WatchScreenSaverCaller"]
 FIND_ADDIN = ["Application.COMAddIns", "COMAddIns.Count", "Application.COMAddIns",
               "COMAddIns.Item", "COMAddIn.Description", "Application.COMAddIns",
               "COMAddIns.Item", "COMAddIn.Object"]
@@ -81,6 +83,11 @@ class RunModeScenarios(unittest.TestCase):
                 ("COMAddIn.Description", read, ()), ("Application.COMAddIns", read, ()),
                 ("COMAddIns.Item", method, (("VT_I4", False, "1"),)),
                 ("COMAddIn.Object", read, ())])
+            # Corvane's own process id, for the add-in to watch.
+            watch = first.pop(11)
+            self.assertEqual(watch[:2], ("Addin.WatchScreenSaverCaller", method))
+            self.assertEqual(watch[2][0][:2], ("VT_I4", True))
+            self.assertGreater(int(watch[2][0][2]), 0)
             self.assertEqual(first[8:], [
                 ("Addin.GetProcessId", method, (("VT_I4", True, "0"),)),
                 ("Addin.IsCOMAddInInitialized", method, ()),
@@ -319,7 +326,7 @@ class RunModeScenarios(unittest.TestCase):
                 "Addin.AddScreenSaver", "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
                 "Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"])
             self.assertEqual(calls[2][2], (("VT_I4", True, "1"),))
-            self.assertEqual(calls[3][2], (("VT_I4", True, "1"), ("VT_BSTR", True, deck),
+            self.assertEqual(calls[4][2], (("VT_I4", True, "1"), ("VT_BSTR", True, deck),
                                            ("VT_I4", True, "1")))
 
             # An add-in that is not ready: the text on the monitor, at this desktop's 120 dpi;
@@ -367,16 +374,19 @@ class RunModeScenarios(unittest.TestCase):
 
             def hang(member, at_end=False):
                 """A run whose add-in keeps `member` waiting 7 s; Ctrl+Alt+Esc while it waits."""
-                standin.set_knobs(w, "RecordingAddin", SlowMember=member, SlowMs=7000)
+                standin.set_knobs(w, "RecordingAddin", SlowMember=member, SlowMs=7000,
+                                  MonitorReport=int(member == "GetMonitorReport"))
                 rk.write_settings(w, [(deck, 1), ("", 2)], keyboard=True, mouse=True)
                 rk.reset_input(w)
                 mark = len(journal.entries())
                 begun = len(journal.calls("Addin.BeginScreenSaver"))
+                hung_before = len(journal.calls("Addin." + member))
                 proc = rk.start(w)
                 if at_end:  # the end calls come only after the input
                     journal.wait_for_call("Addin.BeginScreenSaver", count=begun + 1, timeout=30)
                     self.assertTrue(corvane_on_screen(), "the black window of monitor 2")
                     rk.probe(w, "chord")
+                    pressed = time.monotonic()
                 waiting = journal.wait_for(lambda j: [e for e in j.entries()[mark:]
                                                       if e.kind == "wait"], timeout=30)
                 self.assertTrue(waiting, f"the add-in never waited in {member}")
@@ -384,28 +394,36 @@ class RunModeScenarios(unittest.TestCase):
                 if not at_end:
                     self.assertTrue(corvane_on_screen(), "the black window of monitor 2")
                     rk.probe(w, "chord")
+                    pressed = time.monotonic()
                 self.assertTrue(w.wait_for(lambda: not corvane_on_screen(), timeout=10),
                                 f"Corvane's windows stayed while {member} hung")
                 self.assertEnds(proc, timeout=15, what=f"the run hung in {member}")
+                # Gone within 5 s of the input, with the exit code of a run that left without
+                # the host's answer.
+                self.assertLess(time.monotonic() - pressed, 5.0, member)
+                self.assertEqual(proc.returncode, rk.ABANDONED_EXIT_CODE, member)
                 standin.set_knobs(w, "RecordingAddin", SlowMember=None, SlowMs=None)
-                # Once the add-in answers, the calls queued behind the hung one arrive: the add-in
-                # is asked to end the session of a caller that is gone.
-                watch = journal.wait_for(
-                    lambda j: [c for c in j.calls()[len([e for e in j.entries()[:mark]
-                                                         if e.kind == "call"]):]
-                               if c.member == "Addin.WatchScreenSaverCaller"], timeout=20)
-                self.assertTrue(watch, f"nothing was queued behind {member}")
-                calls = [c.member for c in driver_calls(journal)
+                # Journalled once it is done, after the process has left.
+                journal.wait_for_call("Addin." + member, count=hung_before + 1, timeout=20)
+                calls = [c for c in driver_calls(journal)
                          if c.tick >= int(waiting[0].fields[2])]
-                self.assertEqual(calls[0], "Addin." + member)
+                self.assertEqual(calls[0].member, "Addin." + member)
+                # The add-in was watching this process from the session's start: nothing is
+                # handed over late, and no call follows the input but the run's own end.
+                run = [e.member for e in journal.entries()[mark:]
+                       if e.kind == "call" and e.flags not in ("VTABLE", "PROPERTYPUT")]
+                start = run.index("Addin.InitializeScreenSaverSession")
+                self.assertEqual(run[start + 1], "Addin.WatchScreenSaverCaller")
                 self.assertNoCorvaneWindow(w)
                 self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
-                return calls
+                return [c.member for c in calls]
 
             # At start: the shows never begin after the user has ended the run.
             calls = hang("PrepareScreenSaver")
             self.assertNotIn("Addin.BeginScreenSaver", calls)
-            # Mid-run, in the one-second poll, and at the end.
+            # Once the shows began, in the add-in's report, in the one-second poll, and at the
+            # end.
+            hang("GetMonitorReport")
             hang("ShouldEndScreenSaver")
             hang("EndScreenSaver", at_end=True)
 
