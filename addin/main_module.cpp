@@ -140,7 +140,7 @@ bool MainModule::GetMonitorReport(int32_t monitorNum, std::wstring& reason,
                 continue;
             if (entry->Placed) {
                 reason = entry->PresName;
-                detail.clear();
+                detail = entry->Detail; // how it came to lie there, when that took a correction
                 placed = true;
                 return;
             }

@@ -3,6 +3,7 @@
 #include "common/product.h"
 #include "common/win/com_error.h"
 #include "common/win/error_report.h"
+#include "common/win/monitors.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/win/boundary.h"
 #include "screensaver/win/display_form.h"
@@ -10,6 +11,8 @@
 #include "screensaver/win/monitor_order.h"
 #include "screensaver/win/powerpoint_host.h"
 #include "settings/win/windows_registry.h"
+
+#include <algorithm>
 
 namespace kestova::win {
 
@@ -91,7 +94,8 @@ bool TMainForm::Create() {
     endRequested_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     sessionEnded_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ticks_.reset(::CreateWaitableTimerW(nullptr, FALSE, nullptr));
-    if (started_ && endRequested_ && sessionEnded_ && ticks_)
+    displayChanged_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (started_ && endRequested_ && sessionEnded_ && ticks_ && displayChanged_)
         sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
     if (!sessionThread_) {
         HWND window = std::exchange(window_, nullptr);
@@ -142,9 +146,16 @@ void TMainForm::SessionLoop() noexcept {
                 return 0;
             });
         ::SetEvent(started_.get());
-        const HANDLE events[] = {endRequested_.get(), ticks_.get()};
-        while (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-            driver_.TimerTimer();
+        const HANDLE events[] = {endRequested_.get(), ticks_.get(), displayChanged_.get()};
+        for (;;) {
+            const DWORD woken = ::WaitForMultipleObjects(3, events, FALSE, INFINITE);
+            if (woken == WAIT_OBJECT_0 + 1)
+                driver_.TimerTimer();
+            else if (woken == WAIT_OBJECT_0 + 2)
+                driver_.DisplayChanged();
+            else
+                break;
+        }
         RefuseHostCalls(false);
         driver_.FormDestroy();
     }
@@ -261,6 +272,11 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HOTKEY:
         WMHotKey();
         return 0;
+    case WM_DISPLAYCHANGE:
+        // Dealt with on the session thread, between its other work: a change during the start
+        // waits for the start to be done.
+        ::SetEvent(displayChanged_.get());
+        break;
     case WM_TIMER:
         if (wParam == kEndTimerId)
             WatchEnd();
@@ -315,6 +331,9 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
         if (!form)
             return;
         forms_.push_back(form);
+        const auto& order = win::MonitorOrder();
+        if (monitor >= 1 && static_cast<size_t>(monitor) <= order.size())
+            formMonitors_.emplace_back(form, order[static_cast<size_t>(monitor) - 1]);
         TDisplayForm::PlaceOnMonitor(form, monitor);
         if (!text.empty())
             TDisplayForm::SetHelpText(form, text);
@@ -322,7 +341,84 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
     });
 }
 
+std::vector<MonitorRect> TMainForm::MonitorLayout() {
+    return win::MonitorOrder();
+}
+
+std::vector<MonitorRect> TMainForm::MonitorsNow() {
+    return MonitorsInProductOrder(EnumerateSystemMonitors());
+}
+
+void TMainForm::CoverMonitor(const MonitorRect& rect) {
+    OnWindowThread([&] {
+        HWND form = TDisplayForm::Create(window_, instance_);
+        if (!form)
+            return;
+        forms_.push_back(form);
+        formMonitors_.emplace_back(form, rect);
+        TDisplayForm::PlaceOnRect(form, rect);
+        TDisplayForm::Show(form);
+    });
+}
+
+void TMainForm::UncoverMonitor(const MonitorRect& rect) {
+    OnWindowThread([&] {
+        for (auto it = formMonitors_.begin(); it != formMonitors_.end();) {
+            if (!(it->second == rect)) {
+                ++it;
+                continue;
+            }
+            ::DestroyWindow(it->first);
+            forms_.erase(std::remove(forms_.begin(), forms_.end(), it->first), forms_.end());
+            it = formMonitors_.erase(it);
+        }
+    });
+}
+
+namespace {
+
+struct ShowSearch {
+    DWORD processId = 0;
+    RECT monitor{};
+    bool found = false;
+};
+
+// A borderless, visible window of the host's covering more than half the monitor: one of its
+// slide shows (its document windows have a caption).
+BOOL CALLBACK FindShow(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<ShowSearch*>(context);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId != search.processId || !::IsWindowVisible(window) || ::IsIconic(window) ||
+        (::GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
+        return TRUE;
+    RECT rect{}, common{};
+    if (!::GetWindowRect(window, &rect) || !::IntersectRect(&common, &rect, &search.monitor))
+        return TRUE;
+    const auto area = [](const RECT& r) {
+        return static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
+    };
+    if (2 * area(common) > area(search.monitor)) {
+        search.found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool TMainForm::ShowLiesOn(const MonitorRect& rect) {
+    ShowSearch search;
+    search.processId = hostProcessId_;
+    if (search.processId == 0)
+        return false;
+    search.monitor = {rect.left, rect.top, rect.left + rect.width, rect.top + rect.height};
+    ::EnumWindows(FindShow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
+    hostProcessId_ = processId;
     UniqueHandle process(::OpenProcess(kHostProcessAccess, FALSE, processId));
     if (!process)
         return nullptr;

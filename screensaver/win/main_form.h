@@ -20,6 +20,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace kestova::win {
@@ -60,6 +61,11 @@ public:
     bool FileExists(const std::wstring& path) override;
     int32_t MonitorCount() override;
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override;
+    std::vector<MonitorRect> MonitorLayout() override;
+    std::vector<MonitorRect> MonitorsNow() override;
+    void CoverMonitor(const MonitorRect& rect) override;
+    void UncoverMonitor(const MonitorRect& rect) override;
+    bool ShowLiesOn(const MonitorRect& rect) override;
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) override;
     void EnableTimer() override;
     void RequestClose(RunEnd cause) noexcept override;
@@ -89,13 +95,16 @@ private:
     HWND window_ = nullptr; // destroyed by Destroy() (or by the system, which tells WM_DESTROY)
     std::unique_ptr<BreakOut> breakOut_;
     std::vector<HWND> forms_; // the message windows; window thread only
+    std::vector<std::pair<HWND, MonitorRect>> formMonitors_; // the monitor each was put over
+    std::atomic<uint32_t> hostProcessId_{0};                 // 0 until the add-in told it
     std::atomic<bool> ending_{false};
     ULONGLONG endAt_ = 0;
     bool handedOver_ = false;
-    UniqueHandle started_;      // FormCreate has returned
-    UniqueHandle endRequested_; // the session thread may run FormDestroy
-    UniqueHandle ticks_;        // the one-second timer
-    UniqueHandle sessionEnded_; // FormDestroy has returned
+    UniqueHandle started_;        // FormCreate has returned
+    UniqueHandle endRequested_;   // the session thread may run FormDestroy
+    UniqueHandle ticks_;          // the one-second timer
+    UniqueHandle displayChanged_; // the system's monitors changed (auto-reset)
+    UniqueHandle sessionEnded_;   // FormDestroy has returned
     UniqueHandle sessionThread_;
     UniqueHandle watchdog_;
     RunJournal journal_; // its destruction waits, briefly, for the run's block to be written
