@@ -178,10 +178,13 @@ bool MainModule::CheckPlacement(const HostObject& window, int32_t handle, const 
                 DesktopUpdateLock lock(desktop_);
                 (void)PlaceShowWindow(window, monitor, &applied);
             }
-            const std::wstring dpi =
-                std::to_wstring(applied.x) +
-                (applied.x == applied.y ? std::wstring() : L"x" + std::to_wstring(applied.y)) +
-                L" dpi";
+            std::wstring dpi;
+            Attempt([&] {
+                dpi =
+                    std::to_wstring(applied.x) +
+                    (applied.x == applied.y ? std::wstring() : L"x" + std::to_wstring(applied.y)) +
+                    L" dpi";
+            });
             lies.reset();
             Attempt([&] { lies = desktop_.WindowRect(handle); });
             if (lies && Covers(*lies, monitor)) {
