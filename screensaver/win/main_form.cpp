@@ -10,6 +10,7 @@
 #include "screensaver/win/host_calls.h"
 #include "screensaver/win/monitor_order.h"
 #include "screensaver/win/powerpoint_host.h"
+#include "screensaver/win/show_windows.h"
 #include "settings/win/windows_registry.h"
 
 #include <algorithm>
@@ -375,46 +376,8 @@ void TMainForm::UncoverMonitor(const MonitorRect& rect) {
     });
 }
 
-namespace {
-
-struct ShowSearch {
-    DWORD processId = 0;
-    RECT monitor{};
-    bool found = false;
-};
-
-// A borderless, visible window of the host's covering more than half the monitor: one of its
-// slide shows (its document windows have a caption).
-BOOL CALLBACK FindShow(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<ShowSearch*>(context);
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(window, &processId);
-    if (processId != search.processId || !::IsWindowVisible(window) || ::IsIconic(window) ||
-        (::GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
-        return TRUE;
-    RECT rect{}, common{};
-    if (!::GetWindowRect(window, &rect) || !::IntersectRect(&common, &rect, &search.monitor))
-        return TRUE;
-    const auto area = [](const RECT& r) {
-        return static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
-    };
-    if (2 * area(common) > area(search.monitor)) {
-        search.found = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 bool TMainForm::ShowLiesOn(const MonitorRect& rect) {
-    ShowSearch search;
-    search.processId = hostProcessId_;
-    if (search.processId == 0)
-        return false;
-    search.monitor = {rect.left, rect.top, rect.left + rect.width, rect.top + rect.height};
-    ::EnumWindows(FindShow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return HostShowCovers(hostProcessId_, rect);
 }
 
 std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
