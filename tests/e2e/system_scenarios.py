@@ -420,7 +420,8 @@ class SystemScenarios(unittest.TestCase):
             second = w.monitor_numbered(2)
 
             def both_exactly_over(shot):
-                for name, monitor, colour in (("Harbour.pptx", 1, AZURE), ("Meadow.pptx", 2, OLIVE)):
+                for name, monitor, colour in (("Harbour.pptx", 1, AZURE),
+                                              ("Meadow.pptx", 2, OLIVE)):
                     expected = w.monitor_numbered(monitor)
                     windows = [x for x in k.show_windows(w) if x.title.endswith(" - " + name)]
                     self.assertEqual([x.rect for x in windows], [expected], name)
@@ -429,7 +430,8 @@ class SystemScenarios(unittest.TestCase):
                 self.assertEqual(k.message_labels(w), {})
             k.wait_picture(w, both_exactly_over, "each show exactly over its monitor")
             # Meadow's last placement is the correction, converted at 144 dpi.
-            placed = [e for e in run.entries() if e.kind == "place" and e.fields[0] == "Meadow.pptx"]
+            placed = [e for e in run.entries()
+                      if e.kind == "place" and e.fields[0] == "Meadow.pptx"]
             self.assertEqual(len(placed), 8, "four values, then four corrected ones")
             self.assertEqual([float(v) for v in placed[-1].fields[1].split(",")],
                              [points(second.left, 144), 0, points(second.width, 144),
