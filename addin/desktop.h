@@ -3,8 +3,10 @@
 // What the add-in needs of the desktop it runs on: the system-wide window-update lock, the
 // screen's pixels per inch, and the one message it ever shows.
 #include "addin/file_stamp.h"
+#include "addin/window_support.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +37,13 @@ public:
     [[nodiscard]] virtual std::optional<PixelsPerInch> ScreenPixelsPerInch() = 0;
     // The modal notice that the host is too old; returns when the user has closed it.
     virtual void ShowVersionNotice() = 0;
+    // Where window `handle` lies on the screen, in virtual-screen pixels; none when unknown.
+    [[nodiscard]] virtual std::optional<PixelRect> WindowRect(int32_t handle) = 0;
+    // Calls `onWait` on this thread if a host call made after this is still out a moment later
+    // with the host running messages meanwhile (a prompt of its own, waiting on the user).
+    // StopLockWatch ends the watch, fired or not.
+    virtual void StartLockWatch(std::function<void()> onWait) = 0;
+    virtual void StopLockWatch() = 0;
 
     // Null when the process can't be opened, most often because it has ended already.
     [[nodiscard]] virtual std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t) {

@@ -146,7 +146,10 @@ bool MainModule::GetMonitorReport(int32_t monitorNum, std::wstring& reason,
                 continue;
             if (entry->Placed) {
                 reason = entry->PresName;
-                detail = entry->FreshnessNote;
+                // How it came to lie there (a correction), and what was done about a changed file.
+                detail = entry->Detail;
+                if (!entry->FreshnessNote.empty())
+                    detail += (detail.empty() ? L"" : L"; ") + entry->FreshnessNote;
                 placed = true;
                 return;
             }

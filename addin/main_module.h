@@ -25,9 +25,10 @@ struct ScreenSaverEntry {
     int32_t ShowWindowHandle = 0; // non-zero while a started show awaits EndScreenSaver
     // What the entry's monitor shows, as GetMonitorReport tells it: set by PrepareScreenSaver
     // and BeginScreenSaver.
-    bool Placed = false; // its show runs, its window is known and lies over MonitorNum
+    bool Placed = false; // its show runs, its window is known and was seen over MonitorNum
     std::wstring Reason; // one line for the monitor's black window when not placed
-    std::wstring Detail; // the host's error text or what went wrong in placing; may be empty
+    std::wstring Detail; // the host's error text, what went wrong in placing or the correction
+                         // a placed show took; may be empty
     // What PrepareScreenSaver did about a file changed since the add-in opened it (reopened, or
     // kept and why), for the run journal; empty when there was nothing to tell.
     std::wstring FreshnessNote;
@@ -81,8 +82,9 @@ public:
     [[nodiscard]] bool WatchesCaller() const noexcept { return CallerWatched_; }
     void HostApp_SlideShowEnd() noexcept { ShouldEnd_ = true; }
     // True when a show of the current session runs placed over monitor `monitorNum` (`reason`
-    // is then its presentation's path); otherwise `reason` is the line for that monitor's black
-    // window and `detail` what the host or the placing said, possibly empty.
+    // is then its presentation's path, `detail` empty or the correction it took); otherwise
+    // `reason` is the line for that monitor's black window and `detail` what the host or the
+    // placing said, possibly empty.
     bool GetMonitorReport(int32_t monitorNum, std::wstring& reason, std::wstring& detail) noexcept;
 
     // The host is shutting down: a session still running is ended and the session's references
@@ -95,7 +97,8 @@ public:
     // Starts the show and lays its window over the monitor; a monitor whose rectangle can't be
     // read gets no show. `outcome` (when given) tells how far it got.
     [[nodiscard]] HostRef StageSlideShow(const HostRef& presentation, int32_t monitorNum,
-                                         Staging* outcome = nullptr) noexcept;
+                                         Staging* outcome = nullptr,
+                                         PixelRect* monitor = nullptr) noexcept;
     // Turns a pair of pixel values into points in place; false (and unchanged) when the screen's
     // pixels per inch can't be read.
     bool PixelsToPoints(float& x, float& y) noexcept;
@@ -134,7 +137,13 @@ private:
                                     std::wstring& failure, StampBudget& budget) noexcept;
     // True while shows of the current session may still run (begun and not yet ended).
     [[nodiscard]] bool ShowsMayRun() const noexcept;
-    bool PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept;
+    // Converts at the screen's pixels per inch unless `ppi` is given.
+    bool PlaceShowWindow(const HostObject& window, const PixelRect& monitor,
+                         const PixelsPerInch* ppi = nullptr) noexcept;
+    // True when window `handle` lies over `monitor` (to a pixel), after one correction if need
+    // be; `written`: whether the host took all four values. `detail` says what was seen.
+    bool CheckPlacement(const HostObject& window, int32_t handle, const PixelRect& monitor,
+                        bool written, std::wstring& detail) noexcept;
     // Why the entry's monitor has no show, before or instead of staging it.
     void StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept;
 

@@ -6,28 +6,57 @@
 #include "addin/monitor_report_text.h"
 #include "addin/pixels_to_points.h"
 
+#include <cmath>
+
 namespace kestova::addin {
 
 namespace {
 
-// The system-wide window-update lock, held around starting and placing one show. Only a lock
-// this guard took is released: unlocking without owning it would end another program's lock.
+// The system-wide window-update lock. While the whole desktop is locked nothing paints, also
+// not a prompt of the host's: it is held only while nothing can ask the user anything. Only a
+// lock this guard took is released: unlocking without owning it would end another program's lock.
 class DesktopUpdateLock {
 public:
-    explicit DesktopUpdateLock(Desktop& desktop) noexcept : desktop_(desktop) {
-        locked_ = Attempt([&] { return desktop_.LockUpdate(); });
-    }
+    explicit DesktopUpdateLock(Desktop& desktop) noexcept : desktop_(desktop) { Take(); }
     DesktopUpdateLock(const DesktopUpdateLock&) = delete;
     DesktopUpdateLock& operator=(const DesktopUpdateLock&) = delete;
-    ~DesktopUpdateLock() {
+    ~DesktopUpdateLock() { Release(); }
+
+    void Take() noexcept {
+        if (!locked_)
+            locked_ = Attempt([&] { return desktop_.LockUpdate(); });
+    }
+    void Release() noexcept {
         if (locked_)
             Attempt([&] { desktop_.UnlockUpdate(); });
+        locked_ = false;
     }
 
 private:
     Desktop& desktop_;
     bool locked_ = false;
 };
+
+// Within a pixel on every edge: the host rounds points to whole pixels.
+bool Covers(const PixelRect& window, const PixelRect& monitor) {
+    auto near = [](int64_t a, int64_t b) { return a - b <= 1 && b - a <= 1; };
+    return near(window.left, monitor.left) && near(window.top, monitor.top) &&
+           near(int64_t{window.left} + window.width, int64_t{monitor.left} + monitor.width) &&
+           near(int64_t{window.top} + window.height, int64_t{monitor.top} + monitor.height);
+}
+
+// The pixels per inch the host applied to a window, read off the size it made of points worked
+// out at the screen's setting: a host aware of each monitor's own setting converts with the
+// one of the monitor the window lies on.
+int32_t AppliedPixelsPerInch(int32_t madePixels, int32_t wantedPixels, int32_t screenPpi) {
+    return static_cast<int32_t>(std::lround(static_cast<double>(madePixels) * screenPpi /
+                                            static_cast<double>(wantedPixels)));
+}
+
+std::wstring RectText(const PixelRect& r) {
+    return std::to_wstring(r.width) + L"x" + std::to_wstring(r.height) + L" at (" +
+           std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L")";
+}
 
 } // namespace
 
@@ -96,7 +125,8 @@ void MainModule::StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept {
     }
 
     Staging staging = Staging::NotStarted;
-    entry.ShowWindow = StageSlideShow(entry.Presentation, entry.MonitorNum, &staging);
+    PixelRect monitor;
+    entry.ShowWindow = StageSlideShow(entry.Presentation, entry.MonitorNum, &staging, &monitor);
     if (!entry.ShowWindow) {
         if (staging == Staging::NoMonitor)
             because(NotPlacedText, L"The monitor's rectangle could not be read.");
@@ -111,24 +141,79 @@ void MainModule::StageEntry(int32_t index, ScreenSaverEntry& entry) noexcept {
         return handle.has_value();
     });
     Attempt([&] { return windowSupport_.RegisterSlideShowWindow(entry.ShowWindowHandle); });
-    if (entry.ShowWindowHandle == 0)
+    if (entry.ShowWindowHandle == 0) {
         because(WindowNotFoundText, L"The slide show window has no window handle.");
-    else if (staging != Staging::Placed)
-        because(NotPlacedText, L"The host refused the window's position or size.");
-    else {
+        return;
+    }
+    std::wstring detail;
+    if (CheckPlacement(*entry.ShowWindow, entry.ShowWindowHandle, monitor,
+                       staging == Staging::Placed, detail)) {
         entry.Placed = true;
         entry.Reason.clear();
-        entry.Detail.clear();
+        Attempt([&] { entry.Detail = detail; });
+    } else {
+        because(NotPlacedText, detail.empty() ? L"The host refused the window's position or size."
+                                              : detail.c_str());
     }
 }
 
+bool MainModule::CheckPlacement(const HostObject& window, int32_t handle, const PixelRect& monitor,
+                                bool written, std::wstring& detail) noexcept {
+    std::optional<PixelRect> lies;
+    Attempt([&] { lies = desktop_.WindowRect(handle); });
+    // Where the window can't be looked at, the host's word on the four values stands.
+    if (!lies)
+        return written;
+    if (Covers(*lies, monitor))
+        return true;
+    // Once more, converted as the window's own setting calls for; never moved behind the host's
+    // back, which would put it back.
+    std::optional<PixelsPerInch> screen;
+    Attempt([&] { screen = desktop_.ScreenPixelsPerInch(); });
+    if (screen && screen->x > 0 && screen->y > 0 && lies->width > 0 && lies->height > 0) {
+        const PixelsPerInch applied{AppliedPixelsPerInch(lies->width, monitor.width, screen->x),
+                                    AppliedPixelsPerInch(lies->height, monitor.height, screen->y)};
+        if (applied.x > 0 && applied.y > 0 && (applied.x != screen->x || applied.y != screen->y)) {
+            {
+                DesktopUpdateLock lock(desktop_);
+                (void)PlaceShowWindow(window, monitor, &applied);
+            }
+            std::wstring dpi;
+            Attempt([&] {
+                dpi =
+                    std::to_wstring(applied.x) +
+                    (applied.x == applied.y ? std::wstring() : L"x" + std::to_wstring(applied.y)) +
+                    L" dpi";
+            });
+            lies.reset();
+            Attempt([&] { lies = desktop_.WindowRect(handle); });
+            if (lies && Covers(*lies, monitor)) {
+                Attempt([&] { detail = L"placed after a correction for " + dpi; });
+                return true;
+            }
+            Attempt([&] {
+                detail = L"The window lay at " + (lies ? RectText(*lies) : L"an unknown place") +
+                         L" for a monitor of " + RectText(monitor) +
+                         L", also after a correction for " + dpi + L".";
+            });
+            return false;
+        }
+    }
+    Attempt([&] {
+        detail = L"The window lay at " + RectText(*lies) + L" for a monitor of " +
+                 RectText(monitor) + L".";
+    });
+    return false;
+}
+
 HostRef MainModule::StageSlideShow(const HostRef& presentation, int32_t monitorNum,
-                                   Staging* outcome) noexcept {
+                                   Staging* outcome, PixelRect* monitorOut) noexcept {
     HostRef window;
     Staging staging = Staging::NotStarted;
+    PixelRect monitor;
     {
+        // Taken before the show starts, so that it first paints where it is placed.
         DesktopUpdateLock lock(desktop_);
-        PixelRect monitor;
         // An empty rectangle is no monitor either: the show would shrink to nothing.
         const bool haveMonitor =
             Attempt([&] { return windowSupport_.MonitorInfo(monitorNum, monitor); }) &&
@@ -138,25 +223,42 @@ HostRef MainModule::StageSlideShow(const HostRef& presentation, int32_t monitorN
             // the host chose, another show's maybe.
             staging = Staging::NoMonitor;
         } else {
+            // A host that asks the user something inside Run (a prompt of its own) must be able
+            // to paint it: the lock goes as soon as Run is seen waiting, and comes back for the
+            // placing.
+            Attempt([&] { desktop_.StartLockWatch([&lock] { lock.Release(); }); });
             Attempt([&] {
                 if (presentation)
                     window = host_.RunSlideShow(*presentation);
             });
-            if (window)
+            Attempt([&] { desktop_.StopLockWatch(); });
+            if (window) {
+                lock.Take();
                 staging = PlaceShowWindow(*window, monitor) ? Staging::Placed : Staging::NotPlaced;
+            }
         }
     }
     if (outcome)
         *outcome = staging;
+    if (monitorOut)
+        *monitorOut = monitor;
     return window;
 }
 
-bool MainModule::PlaceShowWindow(const HostObject& window, const PixelRect& monitor) noexcept {
+bool MainModule::PlaceShowWindow(const HostObject& window, const PixelRect& monitor,
+                                 const PixelsPerInch* ppi) noexcept {
     // Each property is set on its own: one the host refuses keeps its value, the others still go.
+    auto convert = [&](float& x, float& y) {
+        if (!ppi)
+            return PixelsToPoints(x, y);
+        x = PointsFromPixels(x, ppi->x);
+        y = PointsFromPixels(y, ppi->y);
+        return true;
+    };
     bool placed = true;
     float x = static_cast<float>(monitor.left);
     float y = static_cast<float>(monitor.top);
-    if (PixelsToPoints(x, y)) {
+    if (convert(x, y)) {
         placed &= Attempt([&] { return host_.SetWindowPlacement(window, WindowEdge::Left, x); });
         placed &= Attempt([&] { return host_.SetWindowPlacement(window, WindowEdge::Top, y); });
     } else {
@@ -164,7 +266,7 @@ bool MainModule::PlaceShowWindow(const HostObject& window, const PixelRect& moni
     }
     x = static_cast<float>(monitor.width);
     y = static_cast<float>(monitor.height);
-    if (PixelsToPoints(x, y)) {
+    if (convert(x, y)) {
         placed &= Attempt([&] { return host_.SetWindowPlacement(window, WindowEdge::Width, x); });
         placed &= Attempt([&] { return host_.SetWindowPlacement(window, WindowEdge::Height, y); });
     } else {

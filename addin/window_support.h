@@ -15,6 +15,8 @@ struct PixelRect {
     int32_t top = 0;
     int32_t width = 0;
     int32_t height = 0;
+
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 class WindowSupport {

@@ -1,11 +1,13 @@
 #pragma once
 
 // What the session driver needs of the machine it runs on, beside the presentation host.
+#include "common/monitor_order.h"
 #include "screensaver/run_end.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestova {
 
@@ -27,6 +29,16 @@ public:
     [[nodiscard]] virtual int32_t MonitorCount() = 0;
     // A black window over monitor `monitor`, showing `text` in its middle (nothing when empty).
     virtual void ShowMessageWindow(int32_t monitor, const std::wstring& text) = 0;
+
+    // Display changes during a run. The monitors as the run numbers them (taken once, like the
+    // count), and as the system has them now, both in the product's order.
+    [[nodiscard]] virtual std::vector<MonitorRect> MonitorLayout() = 0;
+    [[nodiscard]] virtual std::vector<MonitorRect> MonitorsNow() = 0;
+    // A plain black window over `rect`; taking away the black windows that were put over it.
+    virtual void CoverMonitor(const MonitorRect& rect) = 0;
+    virtual void UncoverMonitor(const MonitorRect& rect) = 0;
+    // True when a slide show window of the host covers most of `rect`.
+    [[nodiscard]] virtual bool ShowLiesOn(const MonitorRect& rect) = 0;
     // Null when the process can't be opened.
     [[nodiscard]] virtual std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) = 0;
     // Starts the one-second watch of the run's end.

@@ -187,6 +187,24 @@ std::string FormatRunBlock(const RunRecord& r) {
             text += " (" + OneLine(outcome.detail) + ")";
         line(text);
     }
+    auto rect = [](const MonitorRect& m) {
+        return Number(m.width) + "x" + Number(m.height) + " at (" + Number(m.left) + "," +
+               Number(m.top) + ")";
+    };
+    for (const DisplayChangeFact& change : facts.displayChanges) {
+        std::string monitors;
+        for (const MonitorRect& m : change.monitors)
+            monitors += (monitors.empty() ? "" : ", ") + rect(m);
+        line("Display changed: monitors now " + (monitors.empty() ? "none" : monitors));
+        for (const MonitorChange& gone : change.gone)
+            line("  gone: " + rect(gone.rect) +
+                 (gone.cover == Cover::Black  ? ", its black window taken away"
+                  : gone.cover == Cover::Show ? ", its slide show left to the host"
+                                              : ""));
+        for (const MonitorChange& added : change.added)
+            line("  new: " + rect(added.rect) +
+                 (added.cover == Cover::Show ? ", a slide show already on it" : ", black window"));
+    }
     if (!facts.failure.empty())
         line("Start failed: " + OneLine(facts.failure));
     const HostBusyNotes& busy = r.hostBusy;

@@ -30,6 +30,25 @@ struct SettingsEntryFact {
     int32_t storedMonitor = 0; // the entry's own MonitorNum, handed to the add-in as it is
 };
 
+// What lies on a monitor during the run.
+enum class Cover {
+    Nothing, // the start left it bare (it failed before reaching it)
+    Show,    // a slide show
+    Black,   // Corvane's black window
+};
+
+struct MonitorChange {
+    MonitorRect rect;
+    Cover cover = Cover::Nothing; // what lay on a monitor that went, what covers a new one
+};
+
+// One change of the system's monitors during the run and what the run did about it.
+struct DisplayChangeFact {
+    std::vector<MonitorRect> monitors; // after the change, in the product's order
+    std::vector<MonitorChange> gone;
+    std::vector<MonitorChange> added;
+};
+
 // What the session driver saw from the settings to the host; the journal's part of the run that
 // only the driver knows.
 struct RunFacts {
@@ -43,6 +62,7 @@ struct RunFacts {
     bool addInFound = false;
     std::wstring failure;          // the text of a failed start's error report
     bool endedDuringStart = false; // the run was ended while its start was still under way
+    std::vector<DisplayChangeFact> displayChanges; // during the run, in their order
 };
 
 // What the host did to the run besides answering.

@@ -4,6 +4,7 @@
 #include "common/product.h"
 #include "screensaver/error_report_text.h"
 
+#include <algorithm>
 #include <new>
 
 namespace kestova {
@@ -263,28 +264,28 @@ void SessionDriver::CoverMonitorsWithoutShow() {
         const int32_t monitorNum = handedOver_.at(handed++);
         int32_t monitor = outcome.monitor;
         std::wstring reason, detail;
-        bool placed = false;
         try {
             const AutomationArgument arguments[] = {&monitor, &reason, &detail};
-            placed = std::get<bool>(AddInObject->Invoke(L"GetMonitorReport", InvokeKind::Method,
-                                                        arguments, ResultKind::Boolean));
-        } catch (const AutomationError& error) {
-            // An add-in without the member (an older one) or one that can't answer: the run
-            // goes on as it always did, trusting the shows to cover their monitors.
-            if (!error.unknownMember) {
-                try {
-                    outcome.detail = L"GetMonitorReport failed: " + HexCode(error.code);
-                } catch (...) {
-                }
+            if (std::get<bool>(AddInObject->Invoke(L"GetMonitorReport", InvokeKind::Method,
+                                                   arguments, ResultKind::Boolean))) {
+                // How the show came to lie there, if that took more, and whether its file was
+                // opened afresh, or why not.
+                outcome.detail = detail;
+                continue;
             }
-            return;
+        } catch (const AutomationError& error) {
+            // An add-in without the member (an older one): the run goes on as it always did,
+            // trusting the shows to cover their monitors.
+            if (error.unknownMember)
+                return;
+            // Any other failure costs only this monitor: the next ones are still asked.
+            reason = kNoShowText;
+            try {
+                detail = L"GetMonitorReport failed: " + HexCode(error.code);
+            } catch (...) {
+            }
         } catch (...) {
-            return;
-        }
-        if (placed) {
-            // The show runs; the detail says whether its file was opened afresh, or why not.
-            outcome.detail.swap(detail);
-            continue;
+            reason = kNoShowText;
         }
         // A failure from here on leaves this monitor as it is: the shows already run, and the
         // timer after this must still be armed.
@@ -299,6 +300,59 @@ void SessionDriver::CoverMonitorsWithoutShow() {
             desktop_.ShowMessageWindow(outcome.monitor, reason);
         } catch (...) {
         }
+    }
+}
+
+void SessionDriver::DisplayChanged() noexcept {
+    if (destroyed_)
+        return;
+    try {
+        if (!layoutKnown_) {
+            // What the start left on each monitor of the layout it numbered.
+            const std::vector<MonitorRect> start = desktop_.MonitorLayout();
+            for (std::size_t i = 0; i < start.size(); ++i) {
+                Cover cover = Cover::Nothing;
+                if (i < outcomes_.size())
+                    cover = outcomes_[i].showRunning ? Cover::Show : Cover::Black;
+                layout_.push_back({start[i], cover});
+            }
+            layoutKnown_ = true;
+        }
+        DisplayChangeFact change;
+        change.monitors = desktop_.MonitorsNow();
+        auto listed = [](const std::vector<MonitorRect>& monitors, const MonitorRect& rect) {
+            return std::find(monitors.begin(), monitors.end(), rect) != monitors.end();
+        };
+        // Gone first: the system moves a vanished monitor's windows onto the others, where a
+        // black one would lie over another monitor's show. A show is the host's to deal with.
+        for (auto it = layout_.begin(); it != layout_.end();) {
+            if (listed(change.monitors, it->rect)) {
+                ++it;
+                continue;
+            }
+            if (it->cover == Cover::Black)
+                desktop_.UncoverMonitor(it->rect);
+            change.gone.push_back({it->rect, it->cover});
+            it = layout_.erase(it);
+        }
+        for (const MonitorRect& rect : change.monitors) {
+            if (std::any_of(layout_.begin(), layout_.end(),
+                            [&](const CoveredMonitor& known) { return known.rect == rect; }))
+                continue;
+            // No new show mid-run: a plain black window, unless a show of the host already
+            // lies there (its monitor came back, or changed its mode under it).
+            Cover cover = Cover::Show;
+            if (!desktop_.ShowLiesOn(rect)) {
+                desktop_.CoverMonitor(rect);
+                cover = Cover::Black;
+            }
+            layout_.push_back({rect, cover});
+            change.added.push_back({rect, cover});
+        }
+        if (!change.gone.empty() || !change.added.empty())
+            facts_.displayChanges.push_back(std::move(change));
+    } catch (...) {
+        // Whatever was not done stays as it was; the next change looks again.
     }
 }
 

@@ -27,6 +27,8 @@ inline constexpr wchar_t kServerNotAccessibleText[] =
 // that has neither a show nor a message window yet.
 inline constexpr wchar_t kHostBusyText[] = L"PowerPoint is busy or waiting for an answer.";
 [[nodiscard]] std::wstring FileNotFoundText(const std::wstring& name);
+// For a monitor handed to the add-in whose report could not be had.
+inline constexpr wchar_t kNoShowText[] = L"No slide show was started for this monitor.";
 // For a monitor whose stored entry names a monitor number the system does not have.
 [[nodiscard]] std::wstring NoSuchMonitorText(int32_t monitorNum);
 
@@ -46,6 +48,9 @@ public:
     void TimerTimer() noexcept;
     // The end of the run; runs once, later calls do nothing.
     void FormDestroy() noexcept;
+    // The system's monitors changed during the run: a monitor that is new gets a plain black
+    // window, one that is gone loses its black window; shows are left to the host.
+    void DisplayChanged() noexcept;
 
     // True when creation failed before the run took over the screen: the main window is then
     // shown, empty, so that the failed start is seen and can be closed.
@@ -78,6 +83,13 @@ private:
     bool PowerPointAvailable = false;
     bool AddInAvailable = false;
     std::unique_ptr<WatchedProcess> PowerPointProcess;
+
+    struct CoveredMonitor {
+        MonitorRect rect;
+        Cover cover = Cover::Nothing;
+    };
+    std::vector<CoveredMonitor> layout_; // what lies on each monitor since the last change
+    bool layoutKnown_ = false;           // taken from the start at the first change
 
     std::vector<MonitorOutcome> outcomes_;
     std::vector<int32_t> handedOver_; // stored MonitorNum of each entry given to the add-in

@@ -1,5 +1,7 @@
 /* A stand-in libXinerama for tests: reports the monitor heads listed in KESTOVA_XINERAMA_SCREENS
- * ("WxH+X+Y,WxH+X+Y,...") so that one wide Xvfb screen looks like several monitors to Wine. */
+ * ("WxH+X+Y,WxH+X+Y,...") so that one wide Xvfb screen looks like several monitors to Wine.
+ * When KESTOVA_XINERAMA_FILE names a file with such a list, that list wins and is read afresh at
+ * every query: a test changes the monitors during a run by rewriting it. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,6 +37,14 @@ XineramaScreenInfo* XineramaQueryScreens(void* display, int* count) {
     (void)display;
     *count = 0;
     const char* layout = getenv("KESTOVA_XINERAMA_SCREENS");
+    char from_file[512] = "";
+    const char* path = getenv("KESTOVA_XINERAMA_FILE");
+    FILE* file = path && *path ? fopen(path, "r") : NULL;
+    if (file) {
+        if (fgets(from_file, sizeof from_file, file) && from_file[0] && from_file[0] != '\n')
+            layout = from_file;
+        fclose(file);
+    }
     if (!layout || !*layout)
         return NULL;
     XineramaScreenInfo* heads = calloc(16, sizeof *heads);

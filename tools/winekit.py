@@ -343,6 +343,10 @@ class WineSession:
         self.env = _base_env(self.prefix, self.xvfb.display)
         layout = ",".join(f"{h.width}x{h.height}+{h.left}+{h.top}" for h in self.heads)
         self.env["KESTOVA_XINERAMA_SCREENS"] = layout
+        # Empty until a scenario changes the monitors during a run (change_heads).
+        self.heads_file = self.prefix.parent / (self.prefix.name + ".heads")
+        self.heads_file.unlink(missing_ok=True)
+        self.env["KESTOVA_XINERAMA_FILE"] = str(self.heads_file)
         self.env["LD_LIBRARY_PATH"] = str(fake_xinerama_dir()) + (
             ":" + os.environ["LD_LIBRARY_PATH"] if os.environ.get("LD_LIBRARY_PATH") else "")
         # Monitor layout and DPI are read when the desktop starts: written into the prefix's

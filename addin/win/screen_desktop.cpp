@@ -8,11 +8,15 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace kestova::addin::win {
 
 namespace {
 
 constexpr UINT kCallerCheckInterval = 250;
+// A host call that keeps running messages this long is taken for one that waits on the user.
+constexpr UINT kLockWatchDelay = 300;
 
 class WaitableCaller final : public CallerProcess {
 public:
@@ -48,6 +52,23 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM found) {
     return FALSE;
 }
 
+// The lock watch's action; the host's main thread only, one watch at a time.
+std::function<void()>& LockWatchAction() {
+    static std::function<void()> action;
+    return action;
+}
+
+// Fires only when the host's thread runs messages inside the call: a modal loop of its own. The
+// action runs once; the timer itself goes with StopLockWatch.
+void CALLBACK LockWatchFired(HWND, UINT, UINT_PTR, DWORD) {
+    (void)Trapped([] {
+        std::function<void()> action = std::exchange(LockWatchAction(), nullptr);
+        if (action)
+            action();
+        return S_OK;
+    });
+}
+
 } // namespace
 
 bool ScreenDesktop::HostIsModal() {
@@ -78,6 +99,26 @@ std::optional<PixelsPerInch> ScreenDesktop::ScreenPixelsPerInch() {
         return std::nullopt;
     return PixelsPerInch{::GetDeviceCaps(screen.get(), LOGPIXELSX),
                          ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
+}
+
+std::optional<PixelRect> ScreenDesktop::WindowRect(int32_t handle) {
+    RECT rect{};
+    if (!::GetWindowRect(reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)), &rect))
+        return std::nullopt;
+    return PixelRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+void ScreenDesktop::StartLockWatch(std::function<void()> onWait) {
+    StopLockWatch();
+    LockWatchAction() = std::move(onWait);
+    lockWatch_ = ::SetTimer(nullptr, 0, kLockWatchDelay, LockWatchFired);
+}
+
+void ScreenDesktop::StopLockWatch() {
+    if (lockWatch_)
+        ::KillTimer(nullptr, lockWatch_);
+    lockWatch_ = 0;
+    LockWatchAction() = nullptr;
 }
 
 void ScreenDesktop::ShowVersionNotice() {

@@ -12,6 +12,9 @@ public:
     void UnlockUpdate() override;
     std::optional<PixelsPerInch> ScreenPixelsPerInch() override;
     void ShowVersionNotice() override;
+    std::optional<PixelRect> WindowRect(int32_t handle) override;
+    void StartLockWatch(std::function<void()> onWait) override;
+    void StopLockWatch() override;
     std::unique_ptr<CallerProcess> OpenCallerProcess(int32_t processId) override;
     void StartCallerChecks() override;
     void StopCallerChecks() override;
@@ -21,7 +24,8 @@ public:
     void EndFileStampReads() override;
 
 private:
-    UINT_PTR checks_ = 0; // the thread timer of the caller checks
+    UINT_PTR checks_ = 0;    // the thread timer of the caller checks
+    UINT_PTR lockWatch_ = 0; // the thread timer of the lock watch
 };
 
 } // namespace kestova::addin::win

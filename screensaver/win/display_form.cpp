@@ -200,6 +200,11 @@ void TDisplayForm::PlaceOnMonitor(HWND form, int32_t n) noexcept {
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
+void TDisplayForm::PlaceOnRect(HWND form, const MonitorRect& rect) noexcept {
+    ::SetWindowPos(form, nullptr, rect.left, rect.top, rect.width, rect.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
 void TDisplayForm::SetHelpText(HWND form, const std::wstring& text) noexcept {
     if (HWND label = HelpLabel(form))
         ::SetWindowTextW(label, text.c_str());

@@ -2,6 +2,8 @@
 
 // TDisplayForm: the black, borderless, topmost window that covers a monitor without a slide show,
 // with one yellow line of text (HelpLabel) in its middle.
+#include "common/monitor_order.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -21,6 +23,8 @@ public:
     [[nodiscard]] static HWND Create(HWND owner, HINSTANCE instance) noexcept;
     // Covers monitor `n` of the product's numbering, taskbar included.
     static void PlaceOnMonitor(HWND form, int32_t n) noexcept;
+    // Covers `rect` (a monitor that came during the run, numbered by nobody).
+    static void PlaceOnRect(HWND form, const MonitorRect& rect) noexcept;
     static void SetHelpText(HWND form, const std::wstring& text) noexcept;
     static void Show(HWND form) noexcept;
     // The HelpLabel child of a display form.

@@ -3,12 +3,14 @@
 #include "common/product.h"
 #include "common/win/com_error.h"
 #include "common/win/error_report.h"
+#include "common/win/monitors.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/win/boundary.h"
 #include "screensaver/win/display_form.h"
 #include "screensaver/win/host_calls.h"
 #include "screensaver/win/monitor_order.h"
 #include "screensaver/win/powerpoint_host.h"
+#include "screensaver/win/show_windows.h"
 #include "settings/win/windows_registry.h"
 
 #include <algorithm>
@@ -129,7 +131,8 @@ bool TMainForm::Create() {
     endRequested_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     sessionEnded_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ticks_.reset(::CreateWaitableTimerW(nullptr, FALSE, nullptr));
-    if (started_ && endRequested_ && sessionEnded_ && ticks_)
+    displayChanged_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (started_ && endRequested_ && sessionEnded_ && ticks_ && displayChanged_)
         sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
     if (sessionThread_) {
         launched_ = true;
@@ -184,9 +187,16 @@ void TMainForm::SessionLoop() noexcept {
                 return 0;
             });
         ::SetEvent(started_.get());
-        const HANDLE events[] = {endRequested_.get(), ticks_.get()};
-        while (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-            driver_.TimerTimer();
+        const HANDLE events[] = {endRequested_.get(), ticks_.get(), displayChanged_.get()};
+        for (;;) {
+            const DWORD woken = ::WaitForMultipleObjects(3, events, FALSE, INFINITE);
+            if (woken == WAIT_OBJECT_0 + 1)
+                driver_.TimerTimer();
+            else if (woken == WAIT_OBJECT_0 + 2)
+                driver_.DisplayChanged();
+            else
+                break;
+        }
         RefuseHostCalls(false);
         driver_.FormDestroy();
     }
@@ -388,6 +398,11 @@ LRESULT TMainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HOTKEY:
         WMHotKey();
         return 0;
+    case WM_DISPLAYCHANGE:
+        // Dealt with on the session thread, between its other work: a change during the start
+        // waits for the start to be done.
+        ::SetEvent(displayChanged_.get());
+        break;
     case WM_TIMER:
         if (wParam == kHostWatchTimerId)
             WatchHost();
@@ -443,6 +458,9 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
             return;
         forms_.push_back(form);
         covered_.push_back(monitor);
+        const auto& order = win::MonitorOrder();
+        if (monitor >= 1 && static_cast<size_t>(monitor) <= order.size())
+            formMonitors_.emplace_back(form, order[static_cast<size_t>(monitor) - 1]);
         TDisplayForm::PlaceOnMonitor(form, monitor);
         if (!text.empty())
             TDisplayForm::SetHelpText(form, text);
@@ -450,8 +468,46 @@ void TMainForm::ShowMessageWindow(int32_t monitor, const std::wstring& text) {
     });
 }
 
+std::vector<MonitorRect> TMainForm::MonitorLayout() {
+    return win::MonitorOrder();
+}
+
+std::vector<MonitorRect> TMainForm::MonitorsNow() {
+    return MonitorsInProductOrder(EnumerateSystemMonitors());
+}
+
+void TMainForm::CoverMonitor(const MonitorRect& rect) {
+    OnWindowThread([&] {
+        HWND form = TDisplayForm::Create(window_, instance_);
+        if (!form)
+            return;
+        forms_.push_back(form);
+        formMonitors_.emplace_back(form, rect);
+        TDisplayForm::PlaceOnRect(form, rect);
+        TDisplayForm::Show(form);
+    });
+}
+
+void TMainForm::UncoverMonitor(const MonitorRect& rect) {
+    OnWindowThread([&] {
+        for (auto it = formMonitors_.begin(); it != formMonitors_.end();) {
+            if (!(it->second == rect)) {
+                ++it;
+                continue;
+            }
+            ::DestroyWindow(it->first);
+            forms_.erase(std::remove(forms_.begin(), forms_.end(), it->first), forms_.end());
+            it = formMonitors_.erase(it);
+        }
+    });
+}
+
+bool TMainForm::ShowLiesOn(const MonitorRect& rect) {
+    return HostShowCovers(hostId_, rect);
+}
+
 std::unique_ptr<WatchedProcess> TMainForm::OpenProcess(uint32_t processId) {
-    hostId_ = processId; // its windows are looked at while a call waits
+    hostId_ = processId; // its windows are looked at while a call waits or the display changes
     UniqueHandle process(::OpenProcess(kHostProcessAccess, FALSE, processId));
     if (!process)
         return nullptr;

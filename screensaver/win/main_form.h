@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace kestova::win {
@@ -68,6 +69,11 @@ public:
     bool FileExists(const std::wstring& path) override;
     int32_t MonitorCount() override;
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override;
+    std::vector<MonitorRect> MonitorLayout() override;
+    std::vector<MonitorRect> MonitorsNow() override;
+    void CoverMonitor(const MonitorRect& rect) override;
+    void UncoverMonitor(const MonitorRect& rect) override;
+    bool ShowLiesOn(const MonitorRect& rect) override;
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t processId) override;
     void EnableTimer() override;
     void RequestClose(RunEnd cause) noexcept override;
@@ -102,19 +108,21 @@ private:
     SessionDriver driver_;
     HWND window_ = nullptr; // destroyed by Destroy() (or by the system, which tells WM_DESTROY)
     std::unique_ptr<BreakOut> breakOut_;
-    std::vector<HWND> forms_;         // the message windows; window thread only
-    std::vector<int32_t> covered_;    // their monitors
+    std::vector<HWND> forms_;      // the message windows; window thread only
+    std::vector<int32_t> covered_; // their monitors
+    std::vector<std::pair<HWND, MonitorRect>> formMonitors_; // the monitor each was put over
     std::vector<HWND> waitingForms_;  // the host-busy windows while the start waits
     std::atomic<uint32_t> hostId_{0}; // the host's process, once the add-in told it
     bool launched_ = false;           // the session thread was started: Destroy has a run to end
     std::atomic<bool> ending_{false};
     std::atomic<bool> startKeptWaiting_{false};
     std::mutex notesLock_;
-    std::wstring hostWindow_;   // title of the host's own window seen while a call waited
-    UniqueHandle started_;      // FormCreate has returned
-    UniqueHandle endRequested_; // the session thread may run FormDestroy
-    UniqueHandle ticks_;        // the one-second timer
-    UniqueHandle sessionEnded_; // FormDestroy has returned
+    std::wstring hostWindow_;     // title of the host's own window seen while a call waited
+    UniqueHandle started_;        // FormCreate has returned
+    UniqueHandle endRequested_;   // the session thread may run FormDestroy
+    UniqueHandle ticks_;          // the one-second timer
+    UniqueHandle displayChanged_; // the system's monitors changed (auto-reset)
+    UniqueHandle sessionEnded_;   // FormDestroy has returned
     UniqueHandle sessionThread_;
     UniqueHandle watchdog_;
     RunJournal journal_; // its destruction waits, briefly, for the run's block to be written

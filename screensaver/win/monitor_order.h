@@ -1,7 +1,9 @@
 #pragma once
 
 // The product's monitor numbering as Corvane uses it: worked out once per process from the
-// system's monitors and never rebuilt, so a display change during a run is not seen.
+// system's monitors and never rebuilt, so that the settings' numbers keep meaning the monitors
+// they meant at the start. Monitors that come and go later are dealt with by their rectangles
+// (SessionDriver::DisplayChanged).
 #include "common/monitor_order.h"
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 #include "standin/win/journal.h"
 #include "standin/win/registry_values.h"
 
+#include <cwchar>
+
 namespace kestova::standin::win {
 
 Knobs ReadKnobs() {
@@ -15,6 +17,17 @@ Knobs ReadKnobs() {
     knobs.noComAddIns = RegistryDword(HKEY_CURRENT_USER, key, L"NoCOMAddIns").value_or(0) != 0;
     knobs.refuseOpen = RegistryString(HKEY_CURRENT_USER, key, L"RefuseOpen").value_or(L"");
     knobs.faults = ReadFaultPlan(key);
+    const std::wstring dpis = RegistryString(HKEY_CURRENT_USER, key, L"MonitorDpi").value_or(L"");
+    for (size_t at = 0; at < dpis.size();) {
+        const size_t comma = dpis.find(L',', at);
+        const std::wstring one =
+            dpis.substr(at, comma == std::wstring::npos ? std::wstring::npos : comma - at);
+        const int32_t dpi = static_cast<int32_t>(std::wcstol(one.c_str(), nullptr, 10));
+        knobs.monitorDpi.push_back(dpi > 0 ? dpi : 96);
+        at = comma == std::wstring::npos ? dpis.size() : comma + 1;
+    }
+    knobs.ignorePlacement =
+        RegistryString(HKEY_CURRENT_USER, key, L"IgnorePlacement").value_or(L"");
     return knobs;
 }
 

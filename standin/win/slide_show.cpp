@@ -5,6 +5,9 @@
 #include "standin/win/presentations.h"
 #include "standin/win/variant_text.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace kestova::standin::win {
 namespace {
 
@@ -43,6 +46,47 @@ ScreenDpi ReadScreenDpi() {
         dpi.y = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
     return dpi;
+}
+
+struct MonitorSearch {
+    HMONITOR wanted = nullptr;
+    size_t index = 0;
+    bool found = false;
+};
+
+BOOL CALLBACK CountUpTo(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
+    auto& search = *reinterpret_cast<MonitorSearch*>(context);
+    if (monitor == search.wanted) {
+        search.found = true;
+        return FALSE;
+    }
+    ++search.index;
+    return TRUE;
+}
+
+// The setting a host aware of each monitor's own DPI converts with: that of the monitor the
+// window lies on now (MonitorDpi knob); otherwise the screen's.
+ScreenDpi PlacementDpi(HWND window, const std::vector<int32_t>& monitorDpi) {
+    if (monitorDpi.empty())
+        return ReadScreenDpi();
+    MonitorSearch search;
+    search.wanted = ::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    ::EnumDisplayMonitors(nullptr, nullptr, CountUpTo, reinterpret_cast<LPARAM>(&search));
+    const int32_t dpi =
+        search.found && search.index < monitorDpi.size() ? monitorDpi[search.index] : 96;
+    return {dpi, dpi};
+}
+
+// IgnorePlacement names this presentation ("*": every one).
+bool Ignored(const std::wstring& list, const std::wstring& name) {
+    for (size_t at = 0; at <= list.size();) {
+        const size_t end = std::min(list.find(L';', at), list.size());
+        const std::wstring one = list.substr(at, end - at);
+        if (!one.empty() && (one == L"*" || ::lstrcmpiW(one.c_str(), name.c_str()) == 0))
+            return true;
+        at = end + 1;
+    }
+    return false;
 }
 
 std::wstring FloatText(float value) {
@@ -120,7 +164,14 @@ HRESULT SlideShowWindowObject::Place(size_t edge, double points, CallOutcome& ou
     RECT rect{};
     if (!::GetWindowRect(handle_, &rect))
         return outcome.Raise(E_FAIL, kEnded);
-    ScreenDpi dpi = ReadScreenDpi();
+    if (Ignored(host_.Settings().ignorePlacement, presentation_->Name())) {
+        // Taken without a word and without a move, as a host that keeps its own idea of the
+        // window's place may do.
+        points_[edge] = static_cast<float>(points);
+        JournalPlacement();
+        return S_OK;
+    }
+    ScreenDpi dpi = PlacementDpi(handle_, host_.Settings().monitorDpi);
     bool horizontal = edge == 0 || edge == 2;
     int32_t pixels = PointsToPixels(points, horizontal ? dpi.x : dpi.y);
     int32_t left = rect.left, top = rect.top;

@@ -318,6 +318,26 @@ int Activate(const std::vector<std::wstring>& args) {
     return 0;
 }
 
+BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        Emit(L"monitor " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," +
+             std::to_wstring(r.right - r.left) + L"," + std::to_wstring(r.bottom - r.top));
+    }
+    return TRUE;
+}
+
+// The display settings applied again (so that the system takes the monitors afresh and tells
+// every window), then the monitors as this process now sees them.
+int DisplayChange() {
+    const LONG applied = ::ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr);
+    Emit(L"applied " + std::to_wstring(applied));
+    ::EnumDisplayMonitors(nullptr, nullptr, ListMonitor, 0);
+    return 0;
+}
+
 int Load() {
     LARGE_INTEGER frequency{}, start{}, done{};
     ::QueryPerformanceFrequency(&frequency);
@@ -351,7 +371,8 @@ int Run() {
         ::LocalFree(raw);
     if (args.empty())
         throw Failed{
-            L"usage: presentations | leftover | session ... | labels | activate <hwnd> | load",
+            L"usage: presentations | leftover | session ... | labels | activate <hwnd> | load | "
+            L"displaychange",
             E_INVALIDARG,
             {}};
     const std::wstring command = args.front();
@@ -370,6 +391,8 @@ int Run() {
         return Load();
     if (command == L"open" || command == L"edit" || command == L"window")
         return InHand(command, args);
+    if (command == L"displaychange")
+        return DisplayChange();
     throw Failed{L"unknown command " + command, E_INVALIDARG, {}};
 }
 

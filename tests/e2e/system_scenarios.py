@@ -482,6 +482,125 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(closed("Cafe.pptx") + closed("Dock.pptx"), [])
             self.assertEqual(sorted(k.open_presentations(w)), sorted([cafe, dock, mine]))
 
+    def test_two_monitors_96_and_144dpi_placement_checked_corrected_and_refused(self):
+        with winekit.WineSession("e2e-mixed-dpi", monitors=2) as w:
+            # A host aware of each monitor's own setting on a desk of a 96 dpi primary and a
+            # 144 dpi monitor: it converts a window's points with the setting of the monitor the
+            # window lies on, the add-in's first try with the screen's 96.
+            k.install(w, MonitorDpi="96,144")
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            meadow = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
+            journal = standin.Journal(w)
+            k.park_pointer(w, 100, 1000)
+            k.write_settings(w, [(harbour, 1), (meadow, 2)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            k.wait_hot_key(w)
+            second = w.monitor_numbered(2)
+
+            def both_exactly_over(shot):
+                for name, monitor, colour in (("Harbour.pptx", 1, AZURE),
+                                              ("Meadow.pptx", 2, OLIVE)):
+                    expected = w.monitor_numbered(monitor)
+                    windows = [x for x in k.show_windows(w) if x.title.endswith(" - " + name)]
+                    self.assertEqual([x.rect for x in windows], [expected], name)
+                    self.assertEqual(k.colour_box(shot, rgb(colour)), k.to_x_rect(w, expected),
+                                     f"{name}'s pixels on screen")
+                self.assertEqual(k.message_labels(w), {})
+            k.wait_picture(w, both_exactly_over, "each show exactly over its monitor")
+            # Meadow's last placement is the correction, converted at 144 dpi.
+            placed = [e for e in run.entries()
+                      if e.kind == "place" and e.fields[0] == "Meadow.pptx"]
+            self.assertEqual(len(placed), 8, "four values, then four corrected ones")
+            self.assertEqual([float(v) for v in placed[-1].fields[1].split(",")],
+                             [points(second.left, 144), 0, points(second.width, 144),
+                              points(second.height, 144)])
+            k.probe(w, "chord")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
+            self.assertJournal(run, {1: "slide show of " + harbour,
+                                     2: "slide show of " + meadow +
+                                     " (placed after a correction for 144 dpi)"}, "Ctrl+Alt+Esc")
+
+            # A host that takes the four values without a word and leaves Meadow's window where
+            # it began (over the primary): monitor 2 is covered by Corvane with the reason.
+            self.assertEqual(standin.quit_standin(w), 0)
+            standin.set_knobs(w, "Standin", MonitorDpi=None, IgnorePlacement="Meadow.pptx")
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            k.wait_hot_key(w)
+            refused = "Slide show could not be placed on this monitor: Meadow.pptx"
+            k.wait_picture(w, lambda shot: self.assertMessageWindow(w, shot, k.message_labels(w),
+                                                                    2, refused),
+                           "monitor 2 black with the reason")
+            k.probe(w, "chord")
+            self.assertEndedEverything(w, run, exited=["Harbour.pptx", "Meadow.pptx"],
+                                       still_open=[harbour, meadow])
+            block = run.block()
+            self.assertEqual(block.per_monitor("Shown")[2],
+                             f"black window: {refused} (The window lay at 1280x1024 at (0,0) for "
+                             "a monitor of 1024x768 at (1280,0), also after a correction for "
+                             "120x128 dpi.)", block.text)
+
+    def test_monitors_that_come_and_go_during_a_run(self):
+        # A primary with a show, a monitor right of it without a presentation (black), and one
+        # further right with a show.
+        heads = [winekit.Rect(0, 0, 1280, 1024), winekit.Rect(1280, 0, 1024, 768),
+                 winekit.Rect(2304, 0, 800, 600)]
+        with winekit.WineSession("e2e-display-change", monitors=heads) as w:
+            k.install(w)
+            harbour = standin.write_presentation(w, "Harbour.pptx", color=AZURE)[1]
+            meadow = standin.write_presentation(w, "Meadow.pptx", color=OLIVE)[1]
+            journal = standin.Journal(w)
+            k.park_pointer(w, 100, 1000)
+            k.write_settings(w, [(harbour, 1), ("", 2), (meadow, 3)], keyboard=True, mouse=True)
+            run = Run(w, journal)
+            run.wait_for_shows(2)
+            k.wait_hot_key(w)
+            self.assertCovered(w, run, {2: ""}, {"Harbour.pptx": 1, "Meadow.pptx": 3},
+                               {"Harbour.pptx": AZURE, "Meadow.pptx": OLIVE})
+
+            # Monitor 2 goes and a smaller one comes in its place: the old black window goes,
+            # the new monitor is covered black, the shows stay uncovered.
+            new = winekit.Rect(1280, 0, 640, 480)
+            w.heads_file.write_text("1280x1024+0+0,640x480+1280+0,800x600+2304+0\n")
+            self.assertEqual(k.client(w, "displaychange")[0], "applied 0")
+
+            def changed(shot):
+                self.assertEqual([x.rect for x in k.display_forms(w)], [new])
+                self.assertGreater(shot.share(k.to_x_rect(w, new), winekit.is_black), 0.97)
+                for name, head, colour in (("Harbour.pptx", heads[0], AZURE),
+                                           ("Meadow.pptx", heads[2], OLIVE)):
+                    self.assertEqual(k.colour_box(shot, rgb(colour)), k.to_x_rect(w, head), name)
+            k.wait_picture(w, changed, "the new monitor black, the old one's window gone")
+
+            # The monitor with Meadow's show goes (the show is the host's to deal with; nothing
+            # of Corvane's was on it) and monitor 2 comes back in its old mode.
+            w.heads_file.write_text("1280x1024+0+0,1024x768+1280+0\n")
+            self.assertEqual(k.client(w, "displaychange")[0], "applied 0")
+
+            def back(shot):
+                self.assertEqual([x.rect for x in k.display_forms(w)], [heads[1]])
+                self.assertGreater(shot.share(k.to_x_rect(w, heads[1]), winekit.is_black), 0.97)
+                self.assertEqual(k.colour_box(shot, rgb(AZURE)), k.to_x_rect(w, heads[0]))
+            k.wait_picture(w, back, "monitor 2 black again, Harbour's show uncovered")
+            self.assertFalse(k.ended(run.proc, 0.5), "a display change ended the run")
+            k.probe(w, "chord")
+            self.assertTrue(k.ended(run.proc, 10), "Corvane did not end")
+            block = run.block()
+            self.assertIn("Display changed: monitors now 1280x1024 at (0,0), 640x480 at (1280,0), "
+                          "800x600 at (2304,0)\r\n"
+                          "  gone: 1024x768 at (1280,0), its black window taken away\r\n"
+                          "  new: 640x480 at (1280,0), black window\r\n"
+                          "Display changed: monitors now 1280x1024 at (0,0), 1024x768 at (1280,0)"
+                          "\r\n  gone: 800x600 at (2304,0), its slide show left to the host\r\n"
+                          "  gone: 640x480 at (1280,0), its black window taken away\r\n"
+                          "  new: 1024x768 at (1280,0), black window\r\n",
+                          block.text)
+            self.assertEqual(block.per_monitor("Shown"), {1: "slide show of " + harbour,
+                                                          2: "black window, no text",
+                                                          3: "slide show of " + meadow})
+
     def test_failure_displays(self):
         with winekit.WineSession("e2e-failures", monitors=2) as w:
             k.install(w, host=False, addin=False)

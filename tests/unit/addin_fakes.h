@@ -9,11 +9,14 @@
 #include "addin/window_support.h"
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestova::addin::testing {
@@ -55,6 +58,7 @@ struct FakeObject {
     // window state
     FakeObject* presentation = nullptr;
     float placement[4] = {-1, -1, -1, -1};
+    PixelRect pixels{0, 0, 1920, 1080}; // where the window lies; a new show fills the primary
     bool exited = false;
     int32_t handle = 0;
     // presentation state: its running show's window (as the host, Run hands it back again)
@@ -89,6 +93,11 @@ public:
     std::set<std::wstring> openable;
     std::set<std::wstring> unstartable; // presentations whose show fails to start
     std::set<int> refusedEdges;         // WindowEdge values whose assignment fails
+    // The pixels per inch the host converts a window's points with, given where it lies (a host
+    // aware of each monitor's setting); `ignorePlacement`: the writes succeed, nothing moves.
+    std::function<int32_t(const PixelRect&)> dpiAt = [](const PixelRect&) { return 96; };
+    bool ignorePlacement = false;
+    std::function<void()> duringRun; // the host's own doings inside Run (a prompt)
     int32_t nextHandle = 0x1000;
     bool sinkConnected = false;
     int sinksAlive = 0;
@@ -185,6 +194,8 @@ public:
         if (journal_.Enter("RunSlideShow " + Narrow(Of(presentation)->fullName)) ||
             unstartable.count(Of(presentation)->fullName))
             return nullptr;
+        if (duringRun)
+            duringRun();
         FakeObject* p = Of(presentation);
         if (p->show && !p->show->exited) // one show per presentation
             return std::make_shared<FakeRef>(p->show);
@@ -201,7 +212,15 @@ public:
         if (journal_.Enter(std::string("SetWindowPlacement ") + names[static_cast<int>(edge)]) ||
             refusedEdges.count(static_cast<int>(edge)))
             return false;
-        Of(window)->placement[static_cast<int>(edge)] = points;
+        FakeObject* w = Of(window);
+        w->placement[static_cast<int>(edge)] = points;
+        if (!ignorePlacement) {
+            const int32_t pixels =
+                static_cast<int32_t>(std::lround(points * dpiAt(w->pixels) / 72.0));
+            int32_t* fields[] = {&w->pixels.left, &w->pixels.top, &w->pixels.width,
+                                 &w->pixels.height};
+            *fields[static_cast<int>(edge)] = pixels;
+        }
         return true;
     }
     bool ExitSlideShow(const HostObject& window) override {
@@ -327,6 +346,30 @@ public:
         journal_.Enter("UnlockUpdate");
         locked = false;
         lockedByOther = false; // the system lock has one owner: unlocking ends whoever's it was
+    }
+    // Windows are looked up in `host` by handle; without it no window's place is known.
+    const FakeHost* host = nullptr;
+    std::function<void()> lockWatch;
+    std::optional<PixelRect> WindowRect(int32_t handle) override {
+        if (journal_.Enter("WindowRect") || !host)
+            return std::nullopt;
+        for (const FakeObject* w : host->Windows())
+            if (w->handle == handle)
+                return w->pixels;
+        return std::nullopt;
+    }
+    void StartLockWatch(std::function<void()> onWait) override {
+        journal_.Enter("StartLockWatch");
+        lockWatch = std::move(onWait);
+    }
+    void StopLockWatch() override {
+        lockWatch = nullptr; // also when the call "fails": the watch holds a staging's locals
+        journal_.Enter("StopLockWatch");
+    }
+    // The watched call is seen waiting on the user.
+    void FireLockWatch() {
+        if (auto action = std::exchange(lockWatch, nullptr))
+            action();
     }
     std::optional<PixelsPerInch> ScreenPixelsPerInch() override {
         if (journal_.Enter("ScreenPixelsPerInch"))

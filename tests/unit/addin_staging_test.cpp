@@ -49,7 +49,9 @@ TEST_F(AddinStaging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
                                          "GetMonitorCount",
                                          "LockUpdate",
                                          "GetMonitorInfo 1",
+                                         "StartLockWatch",
                                          "RunSlideShow C:\\show1.pptx",
+                                         "StopLockWatch",
                                          "ScreenPixelsPerInch",
                                          "SetWindowPlacement Left",
                                          "SetWindowPlacement Top",
@@ -58,11 +60,78 @@ TEST_F(AddinStaging, OneShowIsStartedAndPlacedInsideTheDesktopLock) {
                                          "SetWindowPlacement Height",
                                          "UnlockUpdate",
                                          "GetSSWHandle",
-                                         "RegisterSlideShowWindow 4096"};
+                                         "RegisterSlideShowWindow 4096",
+                                         "WindowRect"};
     EXPECT_EQ(journal.calls, expected);
     EXPECT_FALSE(desktop.locked);
     EXPECT_EQ(Entry(1).ShowWindowHandle, 0x1000);
     EXPECT_EQ(Placement(host.Windows()[0]), (std::vector<float>{0, 0, 1440, 810}));
+}
+
+TEST_F(AddinStaging, APromptInsideRunPaintsTheLockComesBackOnlyForThePlacing) {
+    bool lockedAtPrompt = true;
+    host.duringRun = [&] {
+        desktop.FireLockWatch(); // the host's thread runs messages inside Run: a prompt is up
+        lockedAtPrompt = desktop.locked;
+    };
+    Prepare({1});
+    module.BeginScreenSaver();
+    EXPECT_FALSE(lockedAtPrompt);
+    EXPECT_FALSE(desktop.locked);
+    EXPECT_EQ(journal.Only({"LockUpdate", "UnlockUpdate", "RunSlideShow", "StopLockWatch",
+                            "SetWindowPlacement"}),
+              (std::vector<std::string>{"LockUpdate", "RunSlideShow C:\\show1.pptx", "UnlockUpdate",
+                                        "StopLockWatch", "LockUpdate", "SetWindowPlacement Left",
+                                        "SetWindowPlacement Top", "SetWindowPlacement Width",
+                                        "SetWindowPlacement Height", "UnlockUpdate"}));
+    EXPECT_TRUE(Report(1).first);
+
+    // A watch that fires after a lock held elsewhere never ends that lock.
+    module.EndScreenSaver();
+    desktop.lockedByOther = true;
+    journal.calls.clear();
+    module.BeginScreenSaver();
+    EXPECT_TRUE(journal.Only({"UnlockUpdate"}).empty());
+    EXPECT_TRUE(desktop.lockedByOther);
+}
+
+TEST_F(AddinStaging, EachWindowIsSeenOverItsMonitorAfterOneCorrectionForItsOwnDpi) {
+    // A 96 dpi primary and a 144 dpi monitor right of it; the host converts a window's points
+    // with the setting of the monitor it lies on, the add-in with the screen's 96.
+    windows.monitors = {{0, 0, 1920, 1080}, {1920, 0, 1024, 768}};
+    host.dpiAt = [](const PixelRect& r) { return r.left + r.width / 2 >= 1920 ? 144 : 96; };
+    desktop.host = &host;
+    Prepare({1, 2});
+    module.BeginScreenSaver();
+    auto windowsOf = host.Windows();
+    ASSERT_EQ(windowsOf.size(), 2u);
+    EXPECT_EQ(windowsOf[0]->pixels, (PixelRect{0, 0, 1920, 1080}));
+    EXPECT_EQ(windowsOf[1]->pixels, (PixelRect{1920, 0, 1024, 768}));
+    EXPECT_EQ(Placement(windowsOf[1]), (std::vector<float>{960, 0, 512, 384}));
+    // Only the second show is looked at twice and written twice, each time inside the lock.
+    EXPECT_EQ(journal.Only({"WindowRect"}).size(), 3u);
+    EXPECT_EQ(journal.Only({"SetWindowPlacement"}).size(), 12u);
+    EXPECT_EQ(journal.Only({"LockUpdate"}).size(), 3u);
+    EXPECT_FALSE(desktop.locked);
+    std::wstring reason, detail;
+    EXPECT_TRUE(module.GetMonitorReport(2, reason, detail));
+    EXPECT_EQ(detail, L"placed after a correction for 144 dpi");
+    EXPECT_TRUE(module.GetMonitorReport(1, reason, detail));
+    EXPECT_EQ(detail, L"");
+
+    // A host that takes the values and leaves the window where it is: the show on the primary
+    // lies there anyway, the other one is reported unplaced with where it was seen.
+    module.EndScreenSaver();
+    host.ignorePlacement = true;
+    module.BeginScreenSaver();
+    EXPECT_TRUE(Report(1).first);
+    EXPECT_FALSE(module.GetMonitorReport(2, reason, detail));
+    EXPECT_EQ(reason, L"Slide show could not be placed on this monitor: show2.pptx");
+    EXPECT_EQ(detail, L"The window lay at 1920x1080 at (0,0) for a monitor of 1024x768 at "
+                      L"(1920,0), also after a correction for 180x135 dpi.");
+    // Its show still runs, and is ended with the run.
+    module.EndScreenSaver();
+    EXPECT_TRUE(host.Windows()[3]->exited);
 }
 
 TEST_F(AddinStaging, PointsAt96And120PixelsPerInch) {

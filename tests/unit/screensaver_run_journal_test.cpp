@@ -55,6 +55,28 @@ TEST(RunJournal, BlockTellsTheRunInOrderOnePlainLineEach) {
               "\r\n");
 }
 
+TEST(RunJournal, DisplayChangesFollowWhatTheStartShowed) {
+    RunRecord r = GoodThreeMonitorRun();
+    r.facts.displayChanges = {{{{0, 0, 1280, 1024}, {1280, 0, 800, 600}, {2080, 0, 640, 480}},
+                               {{{-1024, 0, 1024, 768}, Cover::Black}},
+                               {{{2080, 0, 640, 480}, Cover::Black}}},
+                              {{{0, 0, 1920, 1080}},
+                               {{{0, 0, 1280, 1024}, Cover::Show}},
+                               {{{0, 0, 1920, 1080}, Cover::Show}}}};
+    const std::string block = FormatRunBlock(r);
+    EXPECT_NE(block.find("  3: black window, no text\r\n"
+                         "Display changed: monitors now 1280x1024 at (0,0), 800x600 at (1280,0), "
+                         "640x480 at (2080,0)\r\n"
+                         "  gone: 1024x768 at (-1024,0), its black window taken away\r\n"
+                         "  new: 640x480 at (2080,0), black window\r\n"
+                         "Display changed: monitors now 1920x1080 at (0,0)\r\n"
+                         "  gone: 1280x1024 at (0,0), its slide show left to the host\r\n"
+                         "  new: 1920x1080 at (0,0), a slide show already on it\r\n"
+                         "Ended by: a key;"),
+              std::string::npos)
+        << block;
+}
+
 TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
     RunRecord r;
     r.start = {2027, 1, 2, 3, 4, 5, -210};

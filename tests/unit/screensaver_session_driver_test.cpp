@@ -140,6 +140,28 @@ struct World : Desktop, PresentationHost {
     void ShowMessageWindow(int32_t monitor, const std::wstring& text) override {
         journal.push_back("Window(" + std::to_string(monitor) + ",'" + Narrow(text) + "')");
     }
+    // The layout the run numbered (the first `monitors` of `layout`) and the system's now.
+    std::vector<MonitorRect> layout{
+        {0, 0, 1280, 1024}, {1280, 0, 1024, 768}, {-800, 0, 800, 600}, {2304, 0, 640, 480}};
+    std::vector<MonitorRect> now;
+    std::vector<MonitorRect> showsOn; // where a show of the host lies
+    static std::string Rect(const MonitorRect& r) {
+        return std::to_string(r.width) + "x" + std::to_string(r.height) + "@" +
+               std::to_string(r.left) + "," + std::to_string(r.top);
+    }
+    std::vector<MonitorRect> MonitorLayout() override {
+        return {layout.begin(), layout.begin() + monitors};
+    }
+    std::vector<MonitorRect> MonitorsNow() override { return now; }
+    void CoverMonitor(const MonitorRect& r) override {
+        journal.push_back("Cover(" + Rect(r) + ")");
+    }
+    void UncoverMonitor(const MonitorRect& r) override {
+        journal.push_back("Uncover(" + Rect(r) + ")");
+    }
+    bool ShowLiesOn(const MonitorRect& r) override {
+        return std::find(showsOn.begin(), showsOn.end(), r) != showsOn.end();
+    }
     std::unique_ptr<WatchedProcess> OpenProcess(uint32_t id) override {
         journal.push_back("OpenProcess(" + std::to_string(id) + ")");
         return std::make_unique<FakeProcess>(journal, processEnded);
@@ -268,17 +290,86 @@ TEST(SessionDriver, EveryHandedOverMonitorWithoutAShowGetsTheAddInsReason) {
     EXPECT_EQ(outcomes[2].detail, L"host said no");
     EXPECT_EQ(outcomes[3].reason, L"File \"-p4\" not found.");
 
-    // A report that fails stops the asking; the run goes on, its timer armed.
+    // A report that fails costs only its monitor; the next ones are still asked, the run goes
+    // on with its timer armed.
     World failing;
-    failing.monitors = 2;
-    failing.addIn->Fail(L"GetMonitorReport");
-    SessionDriver second = failing.Driver({{L"a", 1}, {L"b", 2}});
+    failing.monitors = 3;
+    failing.addIn->On(L"GetMonitorReport", [](auto arguments) -> AutomationValue {
+        const int32_t monitor = *std::get<int32_t*>(arguments[0]);
+        if (monitor == 1)
+            throw AutomationError(5, L"GetMonitorReport", false, L"turned away");
+        if (monitor == 3)
+            *std::get<std::wstring*>(arguments[1]) = L"Slide show could not be placed: c";
+        else
+            *std::get<std::wstring*>(arguments[2]) = L"placed after a correction for 144 dpi";
+        return monitor != 3;
+    });
+    SessionDriver second = failing.Driver({{L"a", 1}, {L"b", 2}, {L"c", 3}});
     second.FormCreate();
-    EXPECT_EQ(failing.Only("Addin.GetMonitorReport").size(), 1u);
-    EXPECT_TRUE(failing.Only("Window").empty());
+    EXPECT_EQ(failing.Only("Addin.GetMonitorReport").size(), 3u);
+    EXPECT_EQ(failing.Only("Window"),
+              (Journal{"Window(1,'No slide show was started for this monitor.')",
+                       "Window(3,'Slide show could not be placed: c')"}));
     EXPECT_EQ(failing.Only("EnableTimer").size(), 1u);
-    EXPECT_TRUE(second.Outcomes()[0].showRunning);
+    EXPECT_FALSE(second.Outcomes()[0].showRunning);
     EXPECT_EQ(second.Outcomes()[0].detail, L"GetMonitorReport failed: 0x00000005");
+    EXPECT_TRUE(second.Outcomes()[1].showRunning);
+    EXPECT_EQ(second.Outcomes()[1].detail, L"placed after a correction for 144 dpi");
+}
+
+TEST(SessionDriver, MonitorsThatComeAndGoDuringARun) {
+    World w;
+    w.monitors = 3; // a show on 1, black windows on 2 (no entry) and 3 (file missing)
+    SessionDriver driver = w.Driver({{L"a", 1}, {L"", 2}, {L"-c", 3}});
+    driver.FormCreate();
+    const MonitorRect primary = w.layout[0], second = w.layout[1], left = w.layout[2],
+                      extra = w.layout[3];
+
+    // Monitor 2 goes and a new one comes: the gone one's window goes first, the new one is
+    // covered; the show and monitor 3's window stay as they are.
+    w.now = {primary, left, extra};
+    size_t mark = w.journal.size();
+    driver.DisplayChanged();
+    EXPECT_EQ(w.From(mark), (Journal{"Uncover(1024x768@1280,0)", "Cover(640x480@2304,0)"}));
+
+    // The primary changes its mode under its show, which follows it; monitor 2 comes back
+    // where a show already lies (none of this run's black windows over it); nothing else
+    // changes. A change that changes no monitor does nothing.
+    const MonitorRect bigger{0, 0, 1920, 1080};
+    w.now = {bigger, second, left, extra};
+    w.showsOn = {bigger, second};
+    mark = w.journal.size();
+    driver.DisplayChanged();
+    driver.DisplayChanged();
+    EXPECT_EQ(w.From(mark), Journal{});
+
+    // Both monitors with a show go (nothing of Corvane's to take away) and the primary comes
+    // back in its old mode, its show not with it: black.
+    w.now = {extra, left, primary};
+    w.showsOn.clear();
+    mark = w.journal.size();
+    driver.DisplayChanged();
+    EXPECT_EQ(w.From(mark), Journal{"Cover(1280x1024@0,0)"});
+
+    const auto& changes = driver.Facts().displayChanges;
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].monitors, (std::vector<MonitorRect>{primary, left, extra}));
+    ASSERT_EQ(changes[0].gone.size(), 1u);
+    EXPECT_EQ(changes[0].gone[0].cover, Cover::Black);
+    ASSERT_EQ(changes[1].gone.size(), 1u);
+    EXPECT_EQ(changes[1].gone[0].cover, Cover::Show);
+    ASSERT_EQ(changes[1].added.size(), 2u);
+    EXPECT_EQ(changes[1].added[0].cover, Cover::Show);
+    EXPECT_EQ(changes[2].gone.size(), 2u);
+    ASSERT_EQ(changes[2].added.size(), 1u);
+    EXPECT_EQ(changes[2].added[0].cover, Cover::Black);
+
+    // After the end nothing more is touched.
+    driver.FormDestroy();
+    w.now = {primary};
+    mark = w.journal.size();
+    driver.DisplayChanged();
+    EXPECT_EQ(w.From(mark), Journal{});
 }
 
 TEST(SessionDriver, WithoutHostOnlyNamedMonitorsGetText) {
