@@ -1,6 +1,7 @@
 // Loading and saving `Session` and the dialog's string values, over any RegistryAccess.
 #include "common/product.h"
 #include "settings/registry_access.h"
+#include "settings/registry_values.h"
 #include "settings/session.h"
 
 #include <algorithm>
@@ -246,6 +247,14 @@ void SaveSession(RegistryAccess& registry, const TSession& session, size_t writt
         if (!Lists(keep.presNames, i))
             WriteText(*entryKey, kPresName, element.PresName);
     }
+}
+
+std::optional<uint32_t> ReadStoredDword(RegistryKey& key, const std::wstring& name) {
+    return ReadDword(key, name);
+}
+
+std::optional<std::wstring> ReadStoredText(RegistryKey& key, const std::wstring& name) {
+    return ReadText(key, name);
 }
 
 void RegReadString(RegistryAccess& registry, const std::wstring& keyPath,

@@ -1,6 +1,7 @@
 #include "settings/win/windows_registry.h"
 
 #include "common/win/unique_handle.h"
+#include "settings/policy.h"
 
 #include <limits>
 
@@ -98,6 +99,10 @@ std::unique_ptr<RegistryKey> WindowsRegistry::CreateKey(const std::wstring& path
 void LoadSession() {
     win::WindowsRegistry registry;
     LoadSession(registry, Session);
+    // What the organisation set wins over the user's own values. A policy value of the wrong
+    // type is left out and does not stop the run.
+    win::WindowsRegistry machine(HKEY_LOCAL_MACHINE);
+    ApplyPolicies(ReadPolicies(machine, registry), Session);
 }
 
 void SaveSession() {

@@ -27,7 +27,8 @@ private:
 
 } // namespace win
 
-// Fills `Session` from HKEY_CURRENT_USER; throws SettingsError.
+// Fills `Session` from HKEY_CURRENT_USER, then lays the policy values over it; throws
+// SettingsError for a bad user value only.
 void LoadSession();
 // Writes `Session` to HKEY_CURRENT_USER; throws SettingsError when not everything was written.
 void SaveSession();

@@ -1,4 +1,5 @@
 #include "common/product.h"
+#include "settings/policy.h"
 #include "settings/session.h"
 #include "settings_memory_registry.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 const std::wstring kProduct = kProductKeyPath;
 const std::wstring kSettings = kSettingsKeyPath;
+const std::wstring kPolicy = kPolicyKeyPath;
 
 std::wstring Entry(int index) {
     return kProduct + L"\\" + std::to_wstring(index);
@@ -505,6 +507,64 @@ TEST_F(SettingsStore, WriteStringCreatesKeyOrQuietlyGivesUp) {
     registry.AddKey(kSettings).refusedWrites.insert(L"fileopenfolder");
     EXPECT_EQ(ErrorOf([&] { RegWriteString(registry, kSettings, L"FileOpenFolder", L"x"); }),
               L"Failed to set data for 'FileOpenFolder'");
+}
+
+TEST_F(SettingsStore, PoliciesWinValueByValueMachineFirstAndABadOneIsIgnored) {
+    registry.SetDword(kProduct, L"EnableKeyboard", 1);
+    registry.SetDword(kProduct, L"EnableMouse", 0);
+    registry.SetDword(kProduct, L"Count", 2);
+    registry.SetDword(Entry(0), L"MonitorNum", 1);
+    registry.SetText(Entry(0), L"PresName", L"C:\\a.ppt");
+    registry.SetDword(Entry(1), L"MonitorNum", 2);
+    registry.SetText(Entry(1), L"PresName", L"C:\\b.ppt");
+    ASSERT_EQ(Load(), L"(no error)");
+
+    // The user's policy key is read-only to the user, as Group Policy leaves it.
+    MemoryRegistry machine;
+    machine.SetText(kPolicy, L"Monitor1", L"\\\\srv\\shows\\lobby.pptx");
+    machine.SetText(kPolicy, L"EnableMouse", L"1");
+    registry.SetText(kPolicy, L"Monitor1", L"C:\\user-policy.ppt");
+    registry.SetText(kPolicy, L"Monitor2", L"");
+    registry.SetText(kPolicy, L"Monitor16", L"C:\\p.ppt");
+    registry.SetDword(kPolicy, L"EnableMouse", 1);
+    registry.AddKey(kPolicy).noFullAccess = true;
+    const long writesBefore = registry.Writes();
+    const PolicySettings policies = ReadPolicies(machine, registry);
+    ApplyPolicies(policies, session);
+    EXPECT_EQ(registry.Writes() + machine.Writes(), writesBefore);
+    EXPECT_EQ(machine.OpenKeys(), 0);
+
+    EXPECT_EQ(policies.messages,
+              std::vector<std::wstring>{L"Invalid data type for 'EnableMouse' in policy key "
+                                        L"'HKEY_LOCAL_MACHINE\\" +
+                                        kPolicy + L"' (ignored)"});
+    EXPECT_TRUE(session.EnableKeyboard);
+    EXPECT_TRUE(session.EnableMouse);
+    ASSERT_EQ(session.Elements.size(), 16u);
+    EXPECT_EQ(session.Elements[0], (TSessionElement{L"\\\\srv\\shows\\lobby.pptx", 1}));
+    EXPECT_EQ(session.Elements[1], (TSessionElement{L"C:\\b.ppt", 2}));
+    EXPECT_EQ(session.Elements[2].PresName, L"");
+    EXPECT_EQ(session.Elements[15], (TSessionElement{L"C:\\p.ppt", 16}));
+}
+
+TEST_F(SettingsStore, WithoutPolicyKeysOnlyTheirLookupsAreAdded) {
+    registry.SetDword(kProduct, L"EnableMouse", 1);
+    registry.SetDword(kProduct, L"Count", 1);
+    registry.SetDword(Entry(0), L"MonitorNum", 1);
+    registry.SetText(Entry(0), L"PresName", L"C:\\a.ppt");
+    ASSERT_EQ(Load(), L"(no error)");
+    const long opens = registry.KeyOpens();
+    const TSession loaded = session;
+
+    MemoryRegistry machine;
+    const PolicySettings policies = ReadPolicies(machine, registry);
+    ApplyPolicies(policies, session);
+    EXPECT_EQ(registry.KeyOpens(), opens + 1);
+    EXPECT_EQ(machine.KeyOpens(), 1);
+    EXPECT_TRUE(policies.messages.empty());
+    EXPECT_EQ(session.Elements, loaded.Elements);
+    EXPECT_TRUE(session.EnableMouse);
+    EXPECT_FALSE(session.EnableKeyboard);
 }
 
 TEST(SettingsErrorText, WhatCarriesTheMessageAsUtf8) {
