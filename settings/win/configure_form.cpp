@@ -53,6 +53,10 @@ TConfigureForm::TConfigureForm(HINSTANCE instance, ConfigureFormServices service
         services_.probeRow = win::ProbeRowPath;
     if (!services_.openRegistry)
         services_.openRegistry = [] { return std::make_unique<win::WindowsRegistry>(); };
+    if (!services_.openMachineRegistry)
+        services_.openMachineRegistry = [] {
+            return std::make_unique<win::WindowsRegistry>(HKEY_LOCAL_MACHINE);
+        };
 }
 
 TConfigureForm::~TConfigureForm() {

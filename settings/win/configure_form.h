@@ -2,6 +2,7 @@
 
 // The settings dialog: one row per monitor to choose the presentation shown there, the two input
 // check boxes, and About, OK and Cancel. It is the program's main window in configure mode.
+#include "settings/policy.h"
 #include "settings/registry_access.h"
 #include "settings/row_validation.h"
 #include "settings/session.h"
@@ -26,6 +27,8 @@ struct ConfigureFormServices {
     RowProbe probeRow;
     // Opens the registry the dialog loads from and saves to (the current user's hive).
     std::function<std::unique_ptr<RegistryAccess>()> openRegistry;
+    // Opens the local machine's hive, for its policy key only (read, never written).
+    std::function<std::unique_ptr<RegistryAccess>()> openMachineRegistry;
     // A question to the disk unanswered this long counts as "can't be reached" (OK's included).
     DWORD answerLimitMilliseconds = 3000;
     // Marked rows are asked about again this often while the dialog is open (0: only when it is
@@ -91,6 +94,12 @@ private:
     void SetupOpenDialog();
     void CreateMonitorRows(int n);
     void ShowSession(int m);
+    // Shows the policy values in their controls, disabled: the user can't change them.
+    void ShowPolicies();
+    [[nodiscard]] bool PolicySetsRow(size_t row) const;
+    // OK is offered when every row is valid, except that a row the policy sets only has to be
+    // answered: the user can't mend it.
+    [[nodiscard]] bool Accepts(const RowCheck& check) const;
     // Lays the dialog out at `dpi` and returns its client size; `place` false only measures.
     SIZE LayOut(UINT dpi, bool place = true);
     void LayOut() { (void)LayOut(dpi_, true); }
@@ -117,6 +126,7 @@ private:
     void OnWatchTimer();
     void UpdateWatch();
     [[nodiscard]] std::unique_ptr<RegistryAccess> OpenRegistry() const;
+    [[nodiscard]] std::unique_ptr<RegistryAccess> OpenMachineRegistry() const;
     [[nodiscard]] HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style,
                                   DWORD exStyle, int id, HWND parent = nullptr);
 
@@ -154,6 +164,8 @@ private:
     // What the load could not read, and what the user has changed since (only that is written
     // over it).
     UnreadValues unread_;
+    // What the organisation sets: shown, never saved over the user's own values.
+    PolicySettings policies_;
     bool keyboardTouched_ = false;
     bool mouseTouched_ = false;
     std::vector<bool> rowTouched_;

@@ -43,7 +43,7 @@ void TConfigureForm::ShowCheck(const RowCheck& check) {
             ::InvalidateRect(MonitorLabels[k], nullptr, TRUE);
         }
     }
-    const bool enable = check.allValid && rowsReady_;
+    const bool enable = Accepts(check) && rowsReady_;
     if ((::IsWindowEnabled(OKButton) != FALSE) != enable)
         ::EnableWindow(OKButton, enable ? TRUE : FALSE);
     // One hint at a time, in the same place: a path that is not full says more than a location
@@ -88,7 +88,7 @@ void TConfigureForm::FinishOK() {
     okWaiting_ = false;
     const RowCheck check = CheckAgainstAnswers(texts);
     ShowCheck(check);
-    if (!check.allValid || !rowsReady_)
+    if (!Accepts(check) || !rowsReady_)
         return;
     // The rows only: the detached monitors' paths were compared, and OK leaves them alone.
     const std::vector<std::wstring> rows(

@@ -1,6 +1,7 @@
 // The settings dialog driven in-process like a user would: controls found by class and text,
 // keys and characters posted through the dialog's own message loop, the open-file dialog, the
 // about box and message boxes handled from a second thread while their modal loops run.
+#include "settings/dialog_rows.h"
 #include "settings/session.h"
 #include "settings/win/configure_form.h"
 #include "settings/win/shell_paths.h"
@@ -29,6 +30,7 @@ constexpr wchar_t kHint[] = L"Use Ctrl+Alt+Esc to terminate screen saver.";
 constexpr wchar_t kPathHint[] = L"Type a full path, such as C:\\Shows\\show.pptx.";
 constexpr wchar_t kReachHint[] = L"The location can't be reached now.";
 const std::wstring kProduct = kProductKeyPath;
+constexpr wchar_t kUserPolicies[] = L"Software\\Policies\\Kestova";
 
 int SystemMonitorCount() {
     int count = 0;
@@ -112,6 +114,7 @@ protected:
         previousAwareness_ =
             ::SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestova");
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kUserPolicies);
         Session = TSession{};
         wchar_t temp[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, temp);
@@ -136,6 +139,7 @@ protected:
         ::RemoveDirectoryW(subfolder_.c_str());
         ::RemoveDirectoryW(folder_.c_str());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestova");
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kUserPolicies);
         ::SetThreadDpiAwarenessContext(previousAwareness_);
     }
 
@@ -533,6 +537,56 @@ TEST_F(ConfigureDialog, StoredSettingsAreShownAndTheHintFollowsAStoredKeyboardFl
     for (int i = monitors; i <= monitors + 1; ++i)
         EXPECT_EQ(RawValues(Entry(i)), beyond[static_cast<size_t>(i - monitors)]) << "entry " << i;
     EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ConfigureDialog, PolicySetControlsAreGreyedWithANoteAndOKKeepsTheUsersOwn) {
+    const std::wstring policy = kPolicyKeyPath;
+    // The machine's hive stands in a scratch key; the user's policy key is the real one.
+    const std::wstring machine = L"Software\\Kestova\\Test machine";
+    win::UniqueHkey machineRoot;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, machine.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, machineRoot.put(), nullptr),
+              ERROR_SUCCESS);
+    const std::wstring missing = folder_ + L"gone.pptx";
+    PutString(machine + L"\\" + policy, L"Monitor1", missing);
+    PutString(machine + L"\\" + policy, L"EnableKeyboard", L"1");
+    PutDword(policy, L"EnableMouse", 1);
+    PutDword(kProduct, L"EnableMouse", 0);
+    PutDword(kProduct, L"Count", 1);
+    PutDword(Entry(0), L"MonitorNum", 1);
+    PutString(Entry(0), L"PresName", fileA_);
+    const std::vector<BYTE> policyBefore = RawValues(policy);
+    const std::vector<BYTE> machineBefore = RawValues(machine + L"\\" + policy);
+
+    ConfigureFormServices services;
+    HKEY root = machineRoot.get();
+    services.openMachineRegistry = [root] { return std::make_unique<win::WindowsRegistry>(root); };
+    Open(std::move(services));
+    ASSERT_TRUE(WaitUntil([&] { return !Errors().empty(); })) << "no report";
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_NE(Errors()[0].find(L"'EnableKeyboard' in policy key 'HKEY_LOCAL_MACHINE"),
+              std::wstring::npos);
+    EXPECT_TRUE(Label(MonitorCountSentence(SystemMonitorCount()) +
+                      L" Settings shown greyed are set by your organisation."));
+    EXPECT_EQ(TextOf(Edits()[0]), missing);
+    EXPECT_FALSE(::IsWindowEnabled(Edits()[0]));
+    EXPECT_FALSE(::IsWindowEnabled(BrowseButtons()[0]));
+    EXPECT_TRUE(Checked(kMouseBox));
+    EXPECT_FALSE(::IsWindowEnabled(Button(kMouseBox)));
+    // The wrong-typed machine value sets nothing: the box stays the user's.
+    EXPECT_TRUE(::IsWindowEnabled(Button(kKeyboardBox)));
+
+    // The missing policy path is marked but can't keep OK away: the user can't mend it.
+    EXPECT_EQ(LabelShade(0), Shade::Marked);
+    Click(Button(kKeyboardBox));
+    ASSERT_TRUE(OKEnabled());
+    Click(Button(L"&OK"));
+    EXPECT_FALSE(form_->IsOpen());
+    EXPECT_EQ(GetString(Entry(0), L"PresName"), fileA_);
+    EXPECT_EQ(GetDword(kProduct, L"EnableMouse"), 0u);
+    EXPECT_EQ(GetDword(kProduct, L"EnableKeyboard"), 1u);
+    EXPECT_EQ(RawValues(policy), policyBefore);
+    EXPECT_EQ(RawValues(machine + L"\\" + policy), machineBefore);
 }
 
 TEST_F(ConfigureDialog, OKSavesOneTrimmedEntryPerMonitorAndBothFlags) {
