@@ -171,6 +171,8 @@ std::string FormatRunBlock(const RunRecord& r) {
             line("  and " + Number(static_cast<int64_t>(facts.entriesBeyondMonitors)) +
                  (facts.entriesBeyondMonitors == 1 ? " stored entry" : " stored entries") +
                  " beyond the last monitor");
+        for (const std::wstring& ignored : facts.ignoredPolicies)
+            line("  policy value ignored: " + OneLine(ignored));
     }
     if (!r.startUnknown)
         line("Host: " + HostLine(facts));

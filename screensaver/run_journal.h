@@ -57,6 +57,7 @@ struct RunFacts {
     size_t entriesBeyondMonitors = 0;       // stored entries past the last monitor
     bool enableKeyboard = false;
     bool enableMouse = false;
+    std::vector<std::wstring> ignoredPolicies; // policy values of the wrong type, one text each
     HostContact host = HostContact::NotContacted;
     std::wstring hostVersion; // empty when unknown
     bool addInFound = false;

@@ -56,6 +56,7 @@ void SessionDriver::FormCreate() noexcept {
         loadSession_(session_);
         facts_.enableKeyboard = session_.EnableKeyboard;
         facts_.enableMouse = session_.EnableMouse;
+        facts_.ignoredPolicies = session_.IgnoredPolicies;
         PowerPointApp.reset();
         AddInObject.reset();
         PowerPointAvailable = false;

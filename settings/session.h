@@ -25,6 +25,8 @@ struct TSession {
     TSessionElements Elements;
     bool EnableKeyboard = false;
     bool EnableMouse = false;
+    // Policy values the last load could not read (wrong type): not used, told in the run journal.
+    std::vector<std::wstring> IgnoredPolicies;
 };
 
 // The one process-wide settings record.

@@ -102,7 +102,9 @@ void LoadSession() {
     // What the organisation set wins over the user's own values. A policy value of the wrong
     // type is left out and does not stop the run.
     win::WindowsRegistry machine(HKEY_LOCAL_MACHINE);
-    ApplyPolicies(ReadPolicies(machine, registry), Session);
+    PolicySettings policies = ReadPolicies(machine, registry);
+    ApplyPolicies(policies, Session);
+    Session.IgnoredPolicies = std::move(policies.messages);
 }
 
 void SaveSession() {

@@ -89,6 +89,14 @@ TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
     r.endToExitMs = 7;
     const std::string block = FormatRunBlock(r);
     EXPECT_NE(block.find("== Run of 2027-01-02T03:04:05-03:30,"), std::string::npos);
+    {
+        RunRecord readable = r;
+        readable.facts.settingsError.clear();
+        readable.facts.ignoredPolicies = {L"Invalid data type for 'Monitor2'\r\n(ignored)"};
+        EXPECT_NE(FormatRunBlock(readable).find(
+                      "\r\n  policy value ignored: Invalid data type for 'Monitor2' (ignored)\r\n"),
+                  std::string::npos);
+    }
     EXPECT_NE(block.find("\r\nSettings: could not be read: Invalid data type for 'Count'.\r\n"),
               std::string::npos);
     EXPECT_NE(block.find("\r\nHost: started for this run, version unknown; the add-in was not "
