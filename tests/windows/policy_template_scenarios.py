@@ -44,6 +44,15 @@ def elements_of(policy: ET.Element) -> list[ET.Element]:
     return list(elements) if elements is not None else []
 
 
+def admx_flag(policy_name: str) -> tuple[str, str, int, int]:
+    """A check-box policy as the template writes it: key, value name, enabled and disabled
+    DWORDs."""
+    policy = ET.parse(ADMX).getroot().find(f"{Q}policies/{Q}policy[@name='{policy_name}']")
+    return (policy.get("key"), policy.get("valueName"),
+            int(policy.find(f"{Q}enabledValue/{Q}decimal").get("value")),
+            int(policy.find(f"{Q}disabledValue/{Q}decimal").get("value")))
+
+
 def references(text: str, kind: str) -> list[str]:
     return re.findall(r"\$\(" + kind + r"\.([^)]*)\)", text)
 

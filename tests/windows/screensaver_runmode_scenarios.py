@@ -8,6 +8,7 @@ import signal
 import time
 import unittest
 
+import policy_template_scenarios as policy_template
 import runmode_kit as rk
 import standin
 import winekit
@@ -215,6 +216,23 @@ class RunModeScenarios(unittest.TestCase):
             self.assertStillRuns(proc, what="key and mouse with both interactions")
             rk.probe(w, "chord")
             self.assertEnds(proc, what="Ctrl+Alt+Esc")
+
+            # The organisation's values, set where and as the administrative template says, win
+            # over the user's own: the machine's policy turns the mouse on, the user's policy
+            # turns the keyboard off.
+            mouse_key, mouse_value, mouse_on, _ = policy_template.admx_flag("EnableMouse")
+            keyboard_key, keyboard_value, _, keyboard_off = policy_template.admx_flag(
+                "EnableKeyboard")
+            w.import_reg(f"[HKEY_LOCAL_MACHINE\\{mouse_key}]\r\n"
+                         f'"{mouse_value}"=dword:{mouse_on:08x}\r\n\r\n'
+                         f"[HKEY_CURRENT_USER\\{keyboard_key}]\r\n"
+                         f'"{keyboard_value}"=dword:{keyboard_off:08x}\r\n')
+            proc = run(True, False)
+            self.assertFalse(rk.hot_key_taken(w))
+            rk.probe(w, "move", 1, 0)
+            self.assertStillRuns(proc, what="a mouse move with the mouse on by policy")
+            rk.probe(w, "key", rk.VK_F24)
+            self.assertEnds(proc, what="a key press with the keyboard off by policy")
             self.assertNoCorvaneWindow(w)
             self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
 
