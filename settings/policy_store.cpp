@@ -72,8 +72,9 @@ void ApplyPolicies(const PolicySettings& policies, TSession& session) {
     for (size_t i = 0; i < kPolicyMonitors; ++i) {
         if (!policies.presNames[i])
             continue;
-        if (session.Elements.size() <= i)
-            session.Elements.resize(i + 1);
+        // Entries added on the way name their own monitor and no presentation, as saved ones do.
+        for (size_t k = session.Elements.size(); k <= i; ++k)
+            session.Elements.push_back({std::wstring(), static_cast<int32_t>(k + 1)});
         session.Elements[i].PresName = *policies.presNames[i];
         session.Elements[i].MonitorNum = static_cast<int32_t>(i + 1);
     }

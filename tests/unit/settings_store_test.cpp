@@ -543,7 +543,7 @@ TEST_F(SettingsStore, PoliciesWinValueByValueMachineFirstAndABadOneIsIgnored) {
     ASSERT_EQ(session.Elements.size(), 16u);
     EXPECT_EQ(session.Elements[0], (TSessionElement{L"\\\\srv\\shows\\lobby.pptx", 1}));
     EXPECT_EQ(session.Elements[1], (TSessionElement{L"C:\\b.ppt", 2}));
-    EXPECT_EQ(session.Elements[2].PresName, L"");
+    EXPECT_EQ(session.Elements[2], (TSessionElement{L"", 3}));
     EXPECT_EQ(session.Elements[15], (TSessionElement{L"C:\\p.ppt", 16}));
 }
 
