@@ -203,7 +203,7 @@ def write_times(times: dict[str, float]):
 def default_jobs() -> int:
     if os.environ.get("KESTOVA_SCENARIO_JOBS"):
         return max(int(os.environ["KESTOVA_SCENARIO_JOBS"]), 1)
-    return 1
+    return 2
 
 
 def summary(passed: int, failed: int, skipped: int) -> str:
