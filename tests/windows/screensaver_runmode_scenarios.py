@@ -344,7 +344,7 @@ class RunModeScenarios(unittest.TestCase):
                          '"EnableMouse"=dword:00000001\r\n"Count"="3"\r\n\r\n')
             self.assertEqual(failed_run("Invalid data type for 'Count'", main_shown=True),
                              start_failed("The settings could not be read: Invalid data type "
-                                          "for 'Count'."))
+                                          "for 'Count'"))
 
             # A host without the add-in list.
             standin.install_standin(w, NoCOMAddIns=1)
