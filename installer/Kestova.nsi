@@ -46,6 +46,9 @@ SetCompressor /SOLID lzma
 !define SETTINGS_KEY "Software\Kestova\Kestova Screen Saver"
 ; HKLM: the folder of the Windows Installer package's installation, while it is installed.
 !define PACKAGE_KEY "Software\Kestova\Kestova Screen Saver"
+; The Application log's source of Corvane's events: only an installation for every user may
+; register it (a per-user one's events still reach the log, without their message text).
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kestova Screen Saver"
 !define SCREENSAVER_ICON "${__FILEDIR__}/../screensaver/win/corvane.ico"
 
 ; The version resource needs four numbers; the project may give fewer.
@@ -154,6 +157,11 @@ Section "Install"
     SetOutPath "$INSTDIR\x86"
     File "${BIN32}/Paxendo.dll"
     File "${BIN32}/Tovrin.dll"
+    ; The administrative template, for the administrator's central store or Intune.
+    SetOutPath "$INSTDIR\PolicyDefinitions"
+    File "${BIN64}/PolicyDefinitions/KestovaScreenSaver.admx"
+    SetOutPath "$INSTDIR\PolicyDefinitions\en-US"
+    File "${BIN64}/PolicyDefinitions/en-US/KestovaScreenSaver.adml"
     SetOutPath "$INSTDIR"
 
     ; The entry comes first: whatever fails later, the user can remove what is already there.
@@ -172,6 +180,13 @@ Section "Install"
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 
     Call RegisterAddin
+    ${If} $AllUsers == 1
+        WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\Corvane.scr"
+        WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "CategoryMessageFile" "$INSTDIR\Corvane.scr"
+        WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "CategoryCount" 3
+        ; Error, warning and information
+        WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+    ${EndIf}
     ${If} $SetScreenSaver == 1
         Call MakeCurrentScreenSaver
     ${EndIf}
@@ -247,6 +262,13 @@ Section "Uninstall"
     Delete /REBOOTOK "$INSTDIR\Paxendo.dll"
     Delete /REBOOTOK "$INSTDIR\Tovrin.dll"
     Delete /REBOOTOK "$INSTDIR\Corvane.scr"
+    Delete "$INSTDIR\PolicyDefinitions\en-US\KestovaScreenSaver.adml"
+    RMDir "$INSTDIR\PolicyDefinitions\en-US"
+    Delete "$INSTDIR\PolicyDefinitions\KestovaScreenSaver.admx"
+    RMDir "$INSTDIR\PolicyDefinitions"
+    ${If} $AllUsers == 1
+        DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+    ${EndIf}
     Delete "$INSTDIR\Uninstall.exe"
     ; Only if empty: files the user put there stay.
     RMDir /REBOOTOK "$INSTDIR"

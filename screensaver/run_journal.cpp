@@ -241,17 +241,18 @@ std::string FormatRunBlock(const RunRecord& r) {
 }
 
 bool AppendRunBlock(JournalFiles& files, std::string_view block, uint64_t limit) {
-    std::optional<uint64_t> size = files.Size();
-    if (size && *size > 0 && *size + block.size() > limit) {
+    const uint64_t size = files.Size().value_or(0); // none: a new file
+    bool newFile = size == 0;
+    if (!newFile && size + block.size() > limit) {
         if (files.Rotate()) {
-            size.reset();
-        } else if (*size >= 2 * limit) {
+            newFile = true;
+        } else if (size >= 2 * limit) {
             // Something holds the full file and won't let it be moved: stop growing it; a later
             // run moves it once it is free.
             return false;
         }
     }
-    if (!size || *size == 0)
+    if (newFile)
         return files.Append(std::string(kByteOrderMark) + std::string(block));
     return files.Append(block);
 }

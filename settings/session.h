@@ -10,6 +10,7 @@
 namespace kestova {
 
 class RegistryAccess;
+struct PolicySettings;
 
 struct TSessionElement {
     std::wstring PresName; // full path; empty when nothing was chosen for this monitor
@@ -60,6 +61,9 @@ struct UnreadValues {
 // Fill `session` from the registry; throws SettingsError at the first value it can't read (the
 // values read before it are kept, the rest are not read).
 void LoadSession(RegistryAccess& registry, TSession& session = Session);
+// The run's load under the organisation's policies: the same, except that a value some policy
+// sets is skipped when the user's own copy can't be read, as the policy decides it anyway.
+void LoadSession(RegistryAccess& registry, TSession& session, const PolicySettings& policies);
 // The settings dialog's load: the same values in the same order, but each read on its own, so
 // one bad value costs only itself. Without a readable Count, the first `entriesWithoutCount`
 // entries are read where their keys exist.

@@ -1,5 +1,6 @@
 // Loading and saving `Session` and the dialog's string values, over any RegistryAccess.
 #include "common/product.h"
+#include "settings/policy.h"
 #include "settings/registry_access.h"
 #include "settings/registry_values.h"
 #include "settings/session.h"
@@ -176,6 +177,32 @@ bool Lists(const std::vector<size_t>& entries, size_t index) {
 void LoadSession(RegistryAccess& registry, TSession& session) {
     LoadValues(registry, session, 0, [](StoredValue, size_t, auto&& read) {
         read();
+        return true;
+    });
+}
+
+void LoadSession(RegistryAccess& registry, TSession& session, const PolicySettings& policies) {
+    auto setByPolicy = [&policies](StoredValue value, size_t entry) {
+        switch (value) {
+        case StoredValue::EnableKeyboard:
+            return policies.enableKeyboard.has_value();
+        case StoredValue::EnableMouse:
+            return policies.enableMouse.has_value();
+        case StoredValue::MonitorNum: // a policy's path comes with its own monitor number
+        case StoredValue::PresName:
+            return entry < kPolicyMonitors && policies.presNames[entry].has_value();
+        case StoredValue::Count:
+            break;
+        }
+        return false;
+    };
+    LoadValues(registry, session, 0, [&](StoredValue value, size_t entry, auto&& read) {
+        try {
+            read();
+        } catch (const SettingsError&) {
+            if (!setByPolicy(value, entry))
+                throw;
+        }
         return true;
     });
 }

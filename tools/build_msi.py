@@ -27,6 +27,8 @@ PERMANENT_64_REGISTRY = 256 | 4 | 16
 UPGRADE_SAME_VERSION = 1 | 512
 # Custom action types.
 SET_PROPERTY = 51
+# The event log's source key, whose message files the log reads as REG_EXPAND_SZ.
+EVENT_SOURCE = r"SYSTEM\CurrentControlSet\Services\EventLog\Application\Kestova Screen Saver"
 # A program in a folder (34), deferred (1024), as the system (2048), its exit code ignored (64).
 DEFERRED_PROGRAM = 34 | 1024 | 2048 | 64
 
@@ -75,6 +77,9 @@ def queries(version: str) -> list[str]:
         f"VALUES ('AddScreenSaver', {SET_PROPERTY}, 'ADDLOCAL', 'ScreenSaverForEveryone')",
         *_sequence("AddScreenSaver",
                    'Installed AND SETSCREENSAVER = "1" AND NOT ADDLOCAL AND NOT REMOVE', 990),
+        # Written as REG_EXPAND_SZ ("#%"), as the event log expects its message files.
+        "UPDATE `Registry` SET `Value` = '#%[#Corvane.scr]' "
+        f"WHERE `Key` = '{EVENT_SOURCE}' AND `Value` = '[#Corvane.scr]'",
         # The clean-up at each user's logon stays after removal, with a higher version so that
         # every user runs it once more.
         f"UPDATE `Component` SET `Attributes` = {PERMANENT_64_REGISTRY} "

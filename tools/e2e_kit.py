@@ -17,6 +17,7 @@ import threading
 import time
 from pathlib import Path
 
+import runmode_kit
 import standin
 import winekit
 from settings_kit import SETTINGS_KEY, write_settings  # noqa: F401 - re-exported
@@ -171,8 +172,12 @@ def is_32_bit_process(pid: int) -> bool:
 # ---------------------------------------------------------------------------------------------
 # Running
 
-def start(w: winekit.WineSession) -> subprocess.Popen:
-    return w.start_program([corvane_path(), "/s"])
+def start(w: winekit.WineSession, events: Path | None = None) -> subprocess.Popen:
+    """The installed Corvane.scr /s; given `events`, its reported events go to that file
+    (runmode_kit.logged_events reads them)."""
+    return w.start_program([corvane_path(), "/s"],
+                           extra_env=runmode_kit.EVENT_LOG_DEBUG if events else None,
+                           error_file=events)
 
 
 def ended(proc: subprocess.Popen, timeout: float) -> bool:

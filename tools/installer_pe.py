@@ -12,6 +12,7 @@ from pathlib import Path
 
 MACHINE_I386 = 0x014C
 MACHINE_AMD64 = 0x8664
+RT_MESSAGETABLE = 11
 RT_VERSION = 16
 # SYSKIND of a type library: what platform its layouts were made for.
 SYS_WIN32 = 1
@@ -120,6 +121,21 @@ class PeFile:
             if k == kind and n == name:
                 return data
         return None
+
+    def message_table(self) -> dict[int, str]:
+        """{message id: text} of message table 1 (MESSAGE_RESOURCE_DATA: blocks of ids, each
+        entry a length, a flag for UTF-16 and the text)."""
+        data = self.resource(RT_MESSAGETABLE, 1) or b""
+        out = {}
+        for block in range(struct.unpack_from("<I", data)[0] if data else 0):
+            low, high, at = struct.unpack_from("<III", data, 4 + 12 * block)
+            for message in range(low, high + 1):
+                length, flags = struct.unpack_from("<HH", data, at)
+                text = data[at + 4:at + length]
+                out[message] = (text.decode("utf-16-le") if flags & 1 else
+                                text.decode("latin-1")).rstrip("\0")
+                at += length
+        return out
 
     def version_strings(self) -> dict[str, str]:
         """The StringFileInfo values of version resource 1 (every language block merged)."""

@@ -5,8 +5,13 @@ key probes, message box texts), and Corvane's windows.
 
 from __future__ import annotations
 
+import dataclasses
+import os
+import re
 import subprocess
+import tempfile
 import time
+from pathlib import Path
 
 import standin
 import winekit
@@ -29,8 +34,53 @@ ANSWERING = {"tick", "atom", "hotkey", "watch", "swallowed", "responds", "focus"
              "dialog", "bare"}
 
 
-def start(w: winekit.WineSession, *args: str) -> subprocess.Popen:
-    return w.start_program([w.exe(CORVANE), *(args or ("/s",))])
+# Wine's ReportEventW writes to its debug output, not to a log: the call itself (type, category,
+# event id) on the advapi channel, then each of its strings on the eventlog channel.
+EVENT_LOG_DEBUG = {"WINEDEBUG": "-all,fixme+advapi,warn+eventlog,err+eventlog"}
+EVENT_ERROR, EVENT_WARNING = 1, 2
+_REPORT_CALL = re.compile(r":fixme:advapi:ReportEventW \([0-9A-Fa-f]+,0x([0-9a-f]+),0x([0-9a-f]+),"
+                          r"0x([0-9a-f]+),")
+_REPORT_STRING = re.compile(r":(?:err|warn|trace):eventlog:ReportEventW L\"(.*)\"$")
+
+
+@dataclasses.dataclass(frozen=True)
+class LoggedEvent:
+    type: int  # EVENT_ERROR, EVENT_WARNING
+    category: int
+    id: int
+    strings: tuple[str, ...]
+
+
+def _unescape(text: str) -> str:
+    """A string as Wine's debug output quotes it (\\n, \\", \\\\, \\XXXX beyond ASCII)."""
+    return re.sub(r"\\(n|r|t|\"|\\|[0-9a-f]{4})",
+                  lambda m: {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}.get(
+                      m[1]) or chr(int(m[1], 16)), text)
+
+
+def logged_events(error_file: Path) -> list[LoggedEvent]:
+    """The events a program reported, in order, from its error output under EVENT_LOG_DEBUG."""
+    events: list[list] = []
+    for line in error_file.read_text(errors="replace").splitlines():
+        if call := _REPORT_CALL.search(line):
+            events.append([int(call[1], 16), int(call[2], 16), int(call[3], 16), []])
+        elif (text := _REPORT_STRING.search(line)) and events:
+            events[-1][3].append(_unescape(text[1]))
+    return [LoggedEvent(t, c, i, tuple(s)) for t, c, i, s in events]
+
+
+def events_file(w: winekit.WineSession) -> Path:
+    """A new file for one run's error output, in the scenario's prefix."""
+    handle, name = tempfile.mkstemp(suffix=".events", dir=w.prefix)
+    os.close(handle)
+    return Path(name)
+
+
+def start(w: winekit.WineSession, *args: str, events: Path | None = None) -> subprocess.Popen:
+    """Corvane with `args` (/s when none); given `events`, its reported events go to that file
+    (logged_events reads them)."""
+    return w.start_program([w.exe(CORVANE), *(args or ("/s",))],
+                           extra_env=EVENT_LOG_DEBUG if events else None, error_file=events)
 
 
 def probe(w: winekit.WineSession, *commands) -> list[str]:

@@ -407,15 +407,21 @@ class WineSession:
         return result
 
     def start_program(self, args: list[str], extra_env: dict | None = None,
-                      capture_output: bool = False) -> subprocess.Popen:
+                      capture_output: bool = False,
+                      error_file: Path | None = None) -> subprocess.Popen:
         """Starts a Windows program in the background; stop() ends it if it is still running.
-        Its output is discarded unless the caller reads it (capture_output: stdout as a pipe)."""
+        Its output is discarded unless the caller reads it (capture_output: stdout as a pipe;
+        error_file: its error output, Wine's debug lines among it, into that file)."""
         env = dict(self.env, **(extra_env or {}))
         out = subprocess.PIPE if capture_output else subprocess.DEVNULL
-        proc = subprocess.Popen([WINE, wine_program(self.prefix, args[0]), *args[1:]], env=env,
-                                stdout=out,
-                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                                start_new_session=True)
+        err = open(error_file, "wb") if error_file else subprocess.DEVNULL
+        try:
+            proc = subprocess.Popen([WINE, wine_program(self.prefix, args[0]), *args[1:]],
+                                    env=env, stdout=out, stderr=err, stdin=subprocess.DEVNULL,
+                                    start_new_session=True)
+        finally:
+            if error_file:
+                err.close()
         self._children.append(proc)
         return proc
 

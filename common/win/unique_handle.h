@@ -62,6 +62,9 @@ struct DeleteGdiObject {
 struct FreeModule {
     void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
 };
+struct DeregisterEventLogSource {
+    void operator()(HANDLE source) const noexcept { ::DeregisterEventSource(source); }
+};
 struct FreeCoTaskMem {
     void operator()(void* memory) const noexcept { ::CoTaskMemFree(memory); }
 };
@@ -74,6 +77,7 @@ using UniqueWindow = UniqueResource<HWND, DestroyWindowHandle>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, DeleteGdiObject>;
 using UniqueModule = UniqueResource<HMODULE, FreeModule>;
 using UniqueCoTaskMem = UniqueResource<void*, FreeCoTaskMem>;
+using UniqueEventSource = UniqueResource<HANDLE, DeregisterEventLogSource>;
 
 // A screen or window device context from GetDC, released to the same window.
 class WindowDc {

@@ -1,6 +1,7 @@
 #include "screensaver/win/run_journal_writer.h"
 
 #include "common/win/journal_folder.h"
+#include "screensaver/win/event_log.h"
 
 #include <shellscalingapi.h>
 
@@ -163,14 +164,21 @@ DWORD WINAPI WriterThread(void* context) {
         std::vector<JournalMonitor> monitors = JournalMonitors();
         std::wstring folder = shared.folder.empty() ? JournalFolder() : shared.folder;
         CreateJournalFolder(folder); // a folder that can't be made fails the append below
+        RunEventLog events;
         ::WaitForSingleObject(shared.ready.get(), INFINITE);
-        if (!shared.write || folder.empty())
+        if (!shared.write)
             return 0;
         RunRecord& record = shared.record;
         record.monitors = std::move(monitors);
         record.start = LocalTimeOf(shared.start);
-        JournalFolderFiles files(folder);
-        AppendRunBlock(files, FormatRunBlock(record));
+        std::wstring journalFile;
+        if (!folder.empty()) {
+            JournalFolderFiles files(folder);
+            AppendRunBlock(files, FormatRunBlock(record));
+            journalFile = folder + L"\\" + kJournalFileName;
+        }
+        // After the block, which matters most: a run that went wrong also tells the event log.
+        events.Report(RunEvents(record, journalFile));
     } catch (...) {
         // No block for this run; the run itself is not affected.
     }

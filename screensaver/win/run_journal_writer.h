@@ -3,8 +3,9 @@
 // The run journal on Windows: the interface thread only stamps times and hands a copy of what
 // the driver saw to a writer thread. The writer starts with the run and does the slow part
 // early (the monitors' details, the folder, the first use of the shell's folder lookup); at the
-// end it only formats the block and appends it. A journal that can't be written changes nothing
-// in the run.
+// end it only formats the block and appends it, then writes the run's events, if any, to the
+// event log (whose source it opens early too). A journal or an event that can't be written
+// changes nothing in the run.
 #include <memory>
 
 #include "common/win/unique_handle.h"

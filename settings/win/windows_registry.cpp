@@ -98,11 +98,12 @@ std::unique_ptr<RegistryKey> WindowsRegistry::CreateKey(const std::wstring& path
 
 void LoadSession() {
     win::WindowsRegistry registry;
-    LoadSession(registry, Session);
-    // What the organisation set wins over the user's own values. A policy value of the wrong
-    // type is left out and does not stop the run.
+    // What the organisation set wins over the user's own values, so a user's copy of such a
+    // value that can't be read does not stop the run. A policy value of the wrong type is left
+    // out and does not stop the run either.
     win::WindowsRegistry machine(HKEY_LOCAL_MACHINE);
     PolicySettings policies = ReadPolicies(machine, registry);
+    LoadSession(registry, Session, policies);
     ApplyPolicies(policies, Session);
     Session.IgnoredPolicies = std::move(policies.messages);
 }

@@ -14,6 +14,7 @@ import time
 import unittest
 
 import e2e_kit as k
+import runmode_kit as rk
 import standin
 import winekit
 
@@ -47,7 +48,8 @@ class Run:
         self.show_mark = len(journal.shows())
         self.block_mark = len(k.journal_blocks(w))
         k.reset_input(w)
-        self.proc = k.start(w)
+        self.events_file = rk.events_file(w)
+        self.proc = k.start(w, events=self.events_file)
 
     def entries(self):
         return self.journal.entries()[self.mark:]
@@ -68,6 +70,10 @@ class Run:
         if len(new) != 1:
             raise AssertionError(f"{len(new)} journal blocks from one run: {new}")
         return new[0]
+
+    def events(self) -> list[rk.LoggedEvent]:
+        """What the run told the event log; complete once it has ended."""
+        return rk.logged_events(self.events_file)
 
     def wait_started(self, timeout=20):
         """The main window exists (message-only runs begin nothing the journal would show)."""
@@ -206,6 +212,7 @@ class SystemScenarios(unittest.TestCase):
                              "keyboard to the shows no, mouse to the shows yes")
             self.assertEqual(block.per_monitor("Monitors"), {1: "1280x1024 at (0,0), 96 dpi, "
                                                                 "primary"}, block.text)
+            self.assertEqual(run.events(), [], "a good run told the event log")
 
             # The same host again: the open presentation is found by its full name, not opened
             # a second time. Keyboard interaction on: only Ctrl+Alt+Esc ends the run, and the
@@ -348,6 +355,10 @@ class SystemScenarios(unittest.TestCase):
             self.assertEqual(block.per_monitor("Settings"),
                              {1: harbour + " (found)", 2: missing + " (not found)",
                               3: meadow + " (found)"})
+            # The event log hears of the bare monitor once, with its reason and the journal.
+            self.assertEqual(run.events(), [rk.LoggedEvent(
+                rk.EVENT_WARNING, 2, 1002,
+                ("Monitor 2: " + k.file_not_found(missing), k.journal_windows_path()))])
             self.assertEqual(block.per_monitor("Monitors"),
                              {1: "1280x1024 at (0,0), 96 dpi, primary",
                               2: "1024x768 at (-1024,0), 96 dpi",
@@ -788,6 +799,10 @@ class SystemScenarios(unittest.TestCase):
             self.assertTrue((block.value("Ended by") or "").startswith("Ctrl+Alt+Esc"),
                             block.text)
             self.assertIn("The host did not answer in time", block.text)
+            # Within the same bounded wait, the event log hears of it once, and of nothing else:
+            # the start never returned, so what it left on the monitors is unknown.
+            self.assertEqual([(e.type, e.category, e.id, e.strings[1]) for e in run.events()],
+                             [(rk.EVENT_WARNING, 3, 1003, k.journal_windows_path())])
 
             # Hung after the shows began (Corvane's read of the host's Version; the add-in's own
             # at the host's start is the first), and a new run started while it still hangs:
@@ -836,6 +851,9 @@ class SystemScenarios(unittest.TestCase):
             leave(run)
             self.assertIn('Host busy: kept the start waiting over 3 s; its own window "Password"'
                           ' was up', run.block().text)
+            self.assertEqual([e.strings[0] for e in run.events() if e.id == 1003],
+                             ['PowerPoint kept the start waiting over 3 s. PowerPoint\'s own '
+                              'window "Password" was up.'])
             k.dismiss_message_box(w, "Password")  # its OK button
             self.assertTrue(journal.wait_for(
                 lambda j: [e for e in events(run, "prompt") if e.fields[1] == "answered"],

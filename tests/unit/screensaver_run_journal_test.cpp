@@ -1,3 +1,4 @@
+#include "screensaver/run_events.h"
 #include "screensaver/run_journal.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,69 @@ TEST(RunJournal, FailuresAndForeignTextsStayOnTheirOwnLines) {
               std::string::npos)
         << busy;
     EXPECT_NE(busy.find("\r\nEnded by: Ctrl+Alt+Esc during the start; "), std::string::npos);
+}
+
+// What the event log gets: nothing for a good run, at most one event of each kind otherwise.
+TEST(RunEvents, OnlyRunsThatWentWrongSayWhatWentWrongOnceEach) {
+    const std::wstring journal = L"C:\\Users\\ann\\runs.log";
+    RunRecord good = GoodThreeMonitorRun();
+    good.outcomes[1] = {2, true, good.outcomes[1].presentation, L"", L""};
+    EXPECT_TRUE(RunEvents(good, journal).empty());
+
+    // Monitor 3 chose nothing: a black window there is no fault.
+    RunRecord bare = GoodThreeMonitorRun();
+    bare.outcomes.push_back(
+        {4, false, L"D:\\b.pptx", L"Monitor 9 does not exist.", L"stored for monitor 9\r\n"});
+    auto events = RunEvents(bare, journal);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].id, kMonitorsWithoutShowEvent);
+    EXPECT_EQ(events[0].category, kMonitorsCategory);
+    EXPECT_EQ(events[0].level, EventLevel::Warning);
+    EXPECT_EQ(events[0].strings,
+              (std::vector<std::wstring>{
+                  L"Monitor 2: File \"C:\\p\\Quartal & \u00DCbersicht \u65E5\u672C.pptx\" not "
+                  L"found.\r\nMonitor 4: Monitor 9 does not exist. (stored for monitor 9)",
+                  journal}));
+    // A start that the user's input cut short left its monitors bare on purpose.
+    bare.facts.endedDuringStart = true;
+    EXPECT_TRUE(RunEvents(bare, journal).empty());
+
+    // A failed start says only that, with the failure on one line; unreadable settings say so.
+    RunRecord failed = GoodThreeMonitorRun();
+    failed.facts.failure = L"Slide show refused.\r\n";
+    events = RunEvents(failed, L"");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].id, kStartFailedEvent);
+    EXPECT_EQ(events[0].category, kStartCategory);
+    EXPECT_EQ(events[0].level, EventLevel::Error);
+    EXPECT_EQ(events[0].strings[0], L"Slide show refused.");
+    EXPECT_EQ(events[0].strings[1], L"(none: its folder is unknown)");
+    failed.facts.failure.clear();
+    failed.facts.settingsError = L"Invalid data type for 'Count'.";
+    EXPECT_EQ(RunEvents(failed, journal)[0].strings[0],
+              L"The settings could not be read: Invalid data type for 'Count'.");
+
+    // Abandoned after its start: the monitors' warning and the host's; abandoned while the start
+    // still waited: only the host's, as nothing else is known. A huge text is cut, not refused.
+    RunRecord abandoned = GoodThreeMonitorRun();
+    abandoned.abandoned = true;
+    abandoned.hostBusy = {true, false, L"Password"};
+    events = RunEvents(abandoned, journal);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].id, kAbandonedRunEvent);
+    EXPECT_EQ(events[1].category, kPowerPointCategory);
+    EXPECT_EQ(events[1].strings[0], L"PowerPoint kept the start waiting over 3 s. PowerPoint's "
+                                    L"own window \"Password\" was up.");
+    abandoned.startUnknown = true;
+    abandoned.facts.failure = std::wstring(100000, L'x');
+    abandoned.hostBusy = {};
+    events = RunEvents(abandoned, journal);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].strings[0], L"Nothing more was seen of PowerPoint.");
+    abandoned.startUnknown = false;
+    events = RunEvents(abandoned, journal);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_LE(events[0].strings[0].size(), 8000u);
 }
 
 class MemoryFiles : public JournalFiles {

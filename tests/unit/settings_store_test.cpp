@@ -567,6 +567,34 @@ TEST_F(SettingsStore, WithoutPolicyKeysOnlyTheirLookupsAreAdded) {
     EXPECT_FALSE(session.EnableKeyboard);
 }
 
+TEST_F(SettingsStore, AValueAPolicySetsNeverFailsOnTheUsersUnreadableCopy) {
+    registry.SetText(kProduct, L"EnableMouse", L"yes");
+    registry.SetDword(kProduct, L"Count", 2);
+    registry.AddKey(Entry(0)); // no MonitorNum
+    registry.SetRaw(Entry(0), L"PresName", kBinary, {1, 2, 3});
+    registry.SetDword(Entry(1), L"MonitorNum", 2);
+    registry.SetText(Entry(1), L"PresName", L"C:\\b.ppt");
+    MemoryRegistry machine;
+    machine.SetText(kPolicy, L"Monitor1", L"\\\\srv\\lobby.pptx");
+    machine.SetDword(kPolicy, L"EnableMouse", 0);
+    const PolicySettings policies = ReadPolicies(machine, registry);
+    EXPECT_EQ(ErrorOf([&] { LoadSession(registry, session, policies); }), L"(no error)");
+    ApplyPolicies(policies, session);
+    EXPECT_FALSE(session.EnableMouse);
+    ASSERT_EQ(session.Elements.size(), 2u);
+    EXPECT_EQ(session.Elements[0], (TSessionElement{L"\\\\srv\\lobby.pptx", 1}));
+    EXPECT_EQ(session.Elements[1], (TSessionElement{L"C:\\b.ppt", 2}));
+
+    // What no policy sets still fails the run as before, at the same value.
+    registry.SetText(kProduct, L"EnableKeyboard", L"on");
+    EXPECT_EQ(ErrorOf([&] { LoadSession(registry, session, policies); }),
+              L"Failed to get data for 'EnableKeyboard'");
+    registry.SetDword(kProduct, L"EnableKeyboard", 1);
+    registry.SetText(Entry(1), L"MonitorNum", L"2");
+    EXPECT_EQ(ErrorOf([&] { LoadSession(registry, session, policies); }),
+              L"Invalid data type for 'MonitorNum'");
+}
+
 TEST(SettingsErrorText, WhatCarriesTheMessageAsUtf8) {
     SettingsError error(L"Failed to create key 'Pr\u00e9sentations\\\u65e5'");
     EXPECT_STREQ(error.what(), "Failed to create key 'Pr\xc3\xa9sentations\\\xe6\x97\xa5'");

@@ -1,9 +1,11 @@
 """The files the setup ships, checked without running them (the end-to-end scenarios run them):
 the 32-bit add-in and window library are 32-bit self-contained DLLs with the same exports and an
 embedded 32-bit type library, the setup is a 64-bit program and the Windows Installer package a
-64-bit per-machine one, both carrying the project's version.
+64-bit per-machine one, both carrying the project's version; the screen saver holds the event
+log's messages.
 """
 
+import re
 import subprocess
 import tempfile
 import unittest
@@ -111,6 +113,22 @@ class SetupProgram(unittest.TestCase):
         for folder, name in [(BIN64, "Corvane.scr"), (BIN64, "Tovrin.dll"), (BIN32, "Tovrin.dll")]:
             with self.subTest(binary=f"{folder.name}/{name}"):
                 self.assertEqual(pe.PeFile(folder / name).fixed_file_version(), numbers)
+
+    def test_screen_saver_holds_the_message_of_every_event_it_reports(self):
+        # The installers name Corvane.scr as the event source's message and category file:
+        # without these the event viewer shows only the bare strings.
+        source = (winekit.ROOT / "screensaver" / "run_events.h").read_text()
+        numbers = {name: int(n) for name, n in
+                   re.findall(r"constexpr uint\d+_t (k\w+(?:Category|Event)) = (\d+);", source)}
+        table = pe.PeFile(BIN64 / "Corvane.scr").message_table()
+        self.assertEqual([table.get(numbers[c], "").strip() for c in
+                          ("kStartCategory", "kMonitorsCategory", "kPowerPointCategory")],
+                         ["Start", "Monitors", "PowerPoint"])
+        events = [n for name, n in numbers.items() if name.endswith("Event")]
+        self.assertEqual(sorted(events), [1001, 1002, 1003])
+        for event in events:
+            with self.subTest(event=event):
+                self.assertRegex(table.get(event, ""), r"%1.*%2")
 
     def test_add_in_keeps_its_own_version(self):
         # The add-in's version resource is fixed at 1.00 for the host's add-in manager.

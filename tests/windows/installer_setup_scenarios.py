@@ -27,10 +27,16 @@ LIBID = "{B4918A5C-260E-417E-AC1C-4888A85E7DB4}"
 SETTINGS_TITLE = "Kestova Screen Saver Settings"
 SETUP_TITLE = "Kestova Screen Saver Setup"
 UNINSTALL_TITLE = "Kestova Screen Saver Uninstall"
-FILES = ["Corvane.scr", "Paxendo.dll", "Tovrin.dll", "Uninstall.exe", "x86", "x86/Paxendo.dll",
-         "x86/Tovrin.dll"]
+FILES = ["Corvane.scr", "Paxendo.dll", "PolicyDefinitions",
+         "PolicyDefinitions/KestovaScreenSaver.admx", "PolicyDefinitions/en-US",
+         "PolicyDefinitions/en-US/KestovaScreenSaver.adml", "Tovrin.dll", "Uninstall.exe", "x86",
+         "x86/Paxendo.dll", "x86/Tovrin.dll"]
 BUILT = {"Corvane.scr": winekit.WINDOWS_BIN / "Corvane.scr",
          "Paxendo.dll": winekit.WINDOWS_BIN / "Paxendo.dll",
+         "PolicyDefinitions/KestovaScreenSaver.admx":
+             winekit.WINDOWS_BIN / "PolicyDefinitions" / "KestovaScreenSaver.admx",
+         "PolicyDefinitions/en-US/KestovaScreenSaver.adml":
+             winekit.WINDOWS_BIN / "PolicyDefinitions" / "en-US" / "KestovaScreenSaver.adml",
          "Tovrin.dll": winekit.WINDOWS_BIN / "Tovrin.dll",
          "x86/Paxendo.dll": winekit.BUILD / "windows32" / "bin" / "Paxendo.dll",
          "x86/Tovrin.dll": winekit.BUILD / "windows32" / "bin" / "Tovrin.dll"}
@@ -51,7 +57,7 @@ WATCHED = [rf"{HKCU}\Software\Classes", rf"{HKCU}\Software\Microsoft\Office",
            rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Uninstall",
            rf"{HKLM}\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall",
            rf"{HKLM}\Software\Microsoft\Active Setup\Installed Components",
-           rf"{HKLM}\Software\Kestova",
+           rf"{HKLM}\Software\Kestova", rf"{HKLM}\{build_msi.EVENT_SOURCE}",
            rf"{HKLM}\Software\Microsoft\Windows\CurrentVersion\Installer",
            rf"{HKLM}\Software\Classes\Installer"]
 DESKTOP = rf"{HKCU}\{kit.DESKTOP_KEY}"
@@ -206,6 +212,22 @@ class SetupAssertions(unittest.TestCase):
             "NoRepair": 1,
         })
 
+    def assert_event_source(self, w: winekit.WineSession, install_dir: str | None):
+        """The Application log's source names Corvane.scr's message table (REG_EXPAND_SZ, as
+        the log reads it) for errors, warnings and information in three categories; None: no
+        source at all."""
+        key = rf"{HKLM}\{build_msi.EVENT_SOURCE}"
+        values = RegistryTree.read(w, key).values(key)
+        if install_dir is None:
+            self.assertIsNone(values)
+            return
+        corvane = install_dir + r"\Corvane.scr"
+        self.assertEqual(values, {"EventMessageFile": corvane, "CategoryMessageFile": corvane,
+                                  "CategoryCount": 3, "TypesSupported": 7})
+        listed = w.run(["reg", "query", key], check=True).stdout
+        self.assertRegex(listed, r"EventMessageFile\s+REG_EXPAND_SZ\s")
+        self.assertRegex(listed, r"CategoryMessageFile\s+REG_EXPAND_SZ\s")
+
     def assert_addin_key(self, tree: RegistryTree, key: str):
         self.assertEqual(tree.values(key), {
             "FriendlyName": "Kestova Screen Saver",
@@ -272,6 +294,8 @@ class PerUserSetup(SetupAssertions):
             self.assert_uninstall_entry(w, hkcu, HKCU, install_dir,
                                         {"OfficeKeyCreated": r"Software\Microsoft\Office"})
             self.assertFalse(hklm.has(rf"{HKLM}\{kit.UNINSTALL_KEY}"))
+            # A user can't register an event source: the events go out without one.
+            self.assert_event_source(w, None)
             # The package would be shadowed by this user's copy: it refuses.
             self.assert_package_refused(w)
 
@@ -430,6 +454,7 @@ class MachineWideSetup(SetupAssertions):
             self.assert_uninstall_entry(w, hklm, HKLM, install_dir,
                                         {"OfficeKeyCreated": "", "OfficeKeyCreated32": ""})
             self.assertFalse(hkcu.has(rf"{HKCU}\{kit.UNINSTALL_KEY}"))
+            self.assert_event_source(w, install_dir)
 
             # A 32-bit program's view of the classes finds the 32-bit library.
             query = w.run(["reg", "query", rf"{HKLM}\{CLASSES}\CLSID\{{0241142B-432C-4C3E-"
@@ -468,6 +493,8 @@ class MachineWideSetup(SetupAssertions):
             self.assert_addin_key(hkcu, rf"{HKCU}\{kit.ADDIN_KEY}")
             kit.uninstall(w, HKCU, extra_env=kit.STANDARD_USER)
             self.assertFalse(kit.unix_path(w, user_dir).exists())
+            # The user's own removal leaves the machine's event source as it was.
+            self.assert_event_source(w, install_dir)
             hklm = registry(w)
             self.assertEqual(hklm.value(rf"{HKLM}\{kit.UNINSTALL_KEY}", "InstallLocation"),
                              install_dir)
@@ -479,6 +506,7 @@ class MachineWideSetup(SetupAssertions):
             kit.unix_path(w, install_dir + r"\Paxendo.dll").write_bytes(b"MZ damaged")
             kit.uninstall(w, HKLM, extra_env=kit.STANDARD_USER)
             self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assert_event_source(w, None)
             self.assert_nothing_left(before, snapshot(w))
 
 
@@ -577,6 +605,7 @@ class FleetPackage(SetupAssertions):
                              (install_dir + r"\Paxendo.dll", install_dir + r"\x86\Paxendo.dll"))
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY}")
             self.assert_addin_key(hklm, rf"{HKLM}\{kit.ADDIN_KEY32}")
+            self.assert_event_source(w, install_dir)
             self.assertEqual([k for t in TRACES for k in hkcu.mentions(t) if k.startswith(HKCU)],
                              [])
 
@@ -599,6 +628,7 @@ class FleetPackage(SetupAssertions):
             self.assertEqual(self.msiexec(w, "/x", product_code), 0)
             self.assertEqual(self.product_entries(w), {})
             self.assertFalse(kit.unix_path(w, install_dir).exists())
+            self.assert_event_source(w, None)
             follow = registry(w).values(FOLLOW_SETUP)
             self.assertEqual(follow["Version"], build_msi.setup_version(kit.build_version()) + ",1")
             logon(w, follow["StubPath"])

@@ -53,6 +53,12 @@ def admx_flag(policy_name: str) -> tuple[str, str, int, int]:
             int(policy.find(f"{Q}disabledValue/{Q}decimal").get("value")))
 
 
+def admx_text(policy_name: str) -> tuple[str, str]:
+    """A text policy (a monitor's presentation) as the template writes it: key, value name."""
+    policy = ET.parse(ADMX).getroot().find(f"{Q}policies/{Q}policy[@name='{policy_name}']")
+    return policy.get("key"), policy.find(f"{Q}elements/{Q}text").get("valueName")
+
+
 def references(text: str, kind: str) -> list[str]:
     return re.findall(r"\$\(" + kind + r"\.([^)]*)\)", text)
 

@@ -8,6 +8,7 @@ import signal
 import time
 import unittest
 
+import e2e_kit
 import policy_template_scenarios as policy_template
 import runmode_kit as rk
 import standin
@@ -19,6 +20,10 @@ ADDIN_MEMBERS_AT_START = ["Addin.GetProcessId", "Addin.IsCOMAddInInitialized",
 FIND_ADDIN = ["Application.COMAddIns", "COMAddIns.Count", "Application.COMAddIns",
               "COMAddIns.Item", "COMAddIn.Description", "Application.COMAddIns",
               "COMAddIns.Item", "COMAddIn.Object"]
+
+
+# The user's run journal, as the event log names it.
+JOURNAL = e2e_kit.journal_windows_path()
 
 
 def arg_text(arg: standin.Arg) -> str:
@@ -161,8 +166,8 @@ class RunModeScenarios(unittest.TestCase):
         # window to appear pulls it back with a real move: the pointer is parked anew each run.
         with winekit.WineSession("runmode-input", monitors=3) as w:
 
-            def run(keyboard, mouse):
-                rk.write_settings(w, [], keyboard=keyboard, mouse=mouse)
+            def run(keyboard, mouse, entries=()):
+                rk.write_settings(w, list(entries), keyboard=keyboard, mouse=mouse)
                 rk.reset_input(w)
                 w.xdotool("mousemove", "100", "900")
                 proc = rk.start(w)
@@ -218,16 +223,21 @@ class RunModeScenarios(unittest.TestCase):
             self.assertEnds(proc, what="Ctrl+Alt+Esc")
 
             # The organisation's values, set where and as the administrative template says, win
-            # over the user's own: the machine's policy turns the mouse on, the user's policy
-            # turns the keyboard off.
+            # over the user's own: the machine's policy turns the mouse on and names monitor 1's
+            # presentation, the user's policy turns the keyboard off.
             mouse_key, mouse_value, mouse_on, _ = policy_template.admx_flag("EnableMouse")
             keyboard_key, keyboard_value, _, keyboard_off = policy_template.admx_flag(
                 "EnableKeyboard")
+            monitor_key, monitor_value = policy_template.admx_text("Monitor1")
+            lobby = r"C:\organisation\Lobby.pptx"
             w.import_reg(f"[HKEY_LOCAL_MACHINE\\{mouse_key}]\r\n"
                          f'"{mouse_value}"=dword:{mouse_on:08x}\r\n\r\n'
+                         f"[HKEY_LOCAL_MACHINE\\{monitor_key}]\r\n"
+                         f'"{monitor_value}"="{lobby.replace(chr(92), chr(92) * 2)}"\r\n\r\n'
                          f"[HKEY_CURRENT_USER\\{keyboard_key}]\r\n"
                          f'"{keyboard_value}"=dword:{keyboard_off:08x}\r\n')
-            proc = run(True, False)
+            blocks = len(e2e_kit.journal_blocks(w))
+            proc = run(True, False, entries=[(r"C:\shows\mine.pptx", 1)])
             self.assertFalse(rk.hot_key_taken(w))
             rk.probe(w, "move", 1, 0)
             self.assertStillRuns(proc, what="a mouse move with the mouse on by policy")
@@ -235,6 +245,10 @@ class RunModeScenarios(unittest.TestCase):
             self.assertEnds(proc, what="a key press with the keyboard off by policy")
             self.assertNoCorvaneWindow(w)
             self.assertEqual(rk.probe(w, "atom", rk.ATOM), ["atom 0"])
+            # No host here: what the run took for monitor 1 shows in its journal.
+            block = e2e_kit.journal_blocks(w)[blocks:]
+            self.assertEqual(len(block), 1)
+            self.assertEqual(block[0].per_monitor("Settings"), {1: lobby + " (not found)"})
 
     def test_two_monitors_hooks_show_end_and_host_exit(self):
         with winekit.WineSession("runmode-two", monitors=2) as w:
@@ -298,8 +312,10 @@ class RunModeScenarios(unittest.TestCase):
             deck = standin.write_presentation(w, "deck.pptx")[1]
 
             def failed_run(expected_text, main_shown):
+                """Returns what the run told the event log."""
                 rk.reset_input(w)
-                proc = rk.start(w)
+                events = rk.events_file(w)
+                proc = rk.start(w, events=events)
                 texts = w.wait_until(lambda: [t for t in rk.probe(w, "dialog", rk.CAPTION)
                                               if t.startswith("text ")], 30,
                                      f'the report "{expected_text}"')
@@ -316,18 +332,29 @@ class RunModeScenarios(unittest.TestCase):
                 rk.probe(w, "key", rk.VK_F24)
                 self.assertEnds(proc, what="a key press after a failed start")
                 self.assertNoCorvaneWindow(w)
+                return rk.logged_events(events)
+
+            def start_failed(text):
+                """The one event of a run that could not start: an error with the failure's
+                text, naming the user's run journal."""
+                return [rk.LoggedEvent(rk.EVENT_ERROR, 1, 1001, (text, JOURNAL))]
 
             # Settings that cannot be read: before the run takes the screen.
             w.import_reg(f"[-{rk.SETTINGS_KEY}]\r\n\r\n[{rk.SETTINGS_KEY}]\r\n"
                          '"EnableMouse"=dword:00000001\r\n"Count"="3"\r\n\r\n')
-            failed_run("Invalid data type for 'Count'", main_shown=True)
+            self.assertEqual(failed_run("Invalid data type for 'Count'", main_shown=True),
+                             start_failed("The settings could not be read: Invalid data type "
+                                          "for 'Count'"))
 
             # A host without the add-in list.
             standin.install_standin(w, NoCOMAddIns=1)
             standin.register_recording_addin(w)
             host = standin.start_standin(w)
             rk.write_settings(w, [(deck, 1)], mouse=True)
-            failed_run("Method 'COMAddIns' not supported by automation object.", main_shown=True)
+            self.assertEqual(
+                failed_run("Method 'COMAddIns' not supported by automation object.",
+                           main_shown=True),
+                start_failed("Method 'COMAddIns' not supported by automation object."))
             standin.quit_standin(w)
             self.assertTrue(rk.ended(host, 20))
 
@@ -338,7 +365,8 @@ class RunModeScenarios(unittest.TestCase):
                               FailDescription="Slide show refused")
             standin.start_standin(w)
             journal = standin.Journal(w)
-            failed_run("Slide show refused.", main_shown=False)
+            self.assertEqual(failed_run("Slide show refused.", main_shown=False),
+                             start_failed("Slide show refused."))
             calls = [signature(c) for c in driver_calls(journal) if c.member.startswith("Addin.")]
             self.assertEqual([c[0] for c in calls], ADDIN_MEMBERS_AT_START + [
                 "Addin.AddScreenSaver", "Addin.PrepareScreenSaver", "Addin.BeginScreenSaver",
@@ -352,7 +380,8 @@ class RunModeScenarios(unittest.TestCase):
             standin.set_knobs(w, "RecordingAddin", FailMember=None, Initialized=0)
             rk.reset_input(w)
             before = len(journal.calls())
-            proc = rk.start(w)
+            events = rk.events_file(w)
+            proc = rk.start(w, events=events)
             self.assertIsNotNone(rk.wait_started(w, proc))
             rk.wait_display_forms(w, 1)
             rk.wait_armed(w)
@@ -375,6 +404,9 @@ class RunModeScenarios(unittest.TestCase):
                               if c.member.startswith("Addin.")],
                              ["Addin.GetProcessId", "Addin.IsCOMAddInInitialized",
                               "Addin.EndScreenSaver", "Addin.ExitScreenSaverSession"])
+            # The run started, but its monitor went without its show: a warning, not an error.
+            self.assertEqual(rk.logged_events(events), [rk.LoggedEvent(
+                rk.EVENT_WARNING, 2, 1002, ("Monitor 1: " + text, JOURNAL))])
 
     def test_hung_host_never_holds_the_screen_and_black_windows_refuse_to_close(self):
         # Keyboard and mouse passed to the shows: only Ctrl+Alt+Esc ends a run, through the hot
