@@ -4,6 +4,7 @@
 #include "common/win/com_error.h"
 #include "common/win/error_report.h"
 #include "common/win/monitors.h"
+#include "common/win/start_trace.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/win/boundary.h"
 #include "screensaver/win/display_form.h"
@@ -104,10 +105,12 @@ TMainForm::TMainForm(HINSTANCE instance, PresentationHost& host,
                                *this, host,
                                [this, load = std::move(loadSession)](TSession& loaded) {
                                    load(loaded);
+                                   StartTraceMark("settings read");
                                    // Armed as soon as the flags are known, before the host is
                                    // contacted: a host that hangs at start must not keep the user
                                    // from ending the run.
                                    ArmEarly(loaded.EnableKeyboard, loaded.EnableMouse);
+                                   StartTraceMark("armed");
                                },
                                session) {}
 
@@ -117,6 +120,7 @@ TMainForm::~TMainForm() {
 
 bool TMainForm::Create() {
     journal_.Start();
+    StartTraceMark("journal started");
     RegisterMainFormClass(instance_, WindowProc);
     const UINT dpi = ::GetDpiForSystem();
     window_ =
@@ -125,6 +129,7 @@ bool TMainForm::Create() {
                           Scale(kDesignHeight, dpi), nullptr, nullptr, instance_, this);
     if (!window_)
         return false;
+    StartTraceMark("window created");
     breakOut_ = std::make_unique<BreakOut>(window_, instance_);
     SetBreakOutWindow(window_);
     started_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -135,6 +140,7 @@ bool TMainForm::Create() {
     if (started_ && endRequested_ && sessionEnded_ && ticks_ && displayChanged_)
         sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
     if (sessionThread_) {
+        StartTraceMark("session thread launched");
         launched_ = true;
         ::SetTimer(window_, kHostWatchTimerId, kHostWatchInterval, nullptr);
     }
@@ -176,11 +182,15 @@ DWORD WINAPI TMainForm::SessionMain(void* form) {
 
 void TMainForm::SessionLoop() noexcept {
     const DWORD windowThread = ::GetWindowThreadProcessId(window_, nullptr);
+    StartTraceMark("session thread");
     {
         // The host's objects live here for the whole run: any thread of this apartment may call
         // them, also while another call of the run is still out.
         ComApartment apartment(COINIT_MULTITHREADED);
+        StartTraceMark("session apartment");
         driver_.FormCreate();
+        StartTraceMark("start done");
+        StartTraceFlush();
         if (driver_.MainWindowShown())
             Guarded(0, [&] {
                 OnWindowThread([&] { ::ShowWindow(window_, SW_SHOW); });

@@ -1,4 +1,5 @@
 // Corvane.scr: Windows starts it with the screen saver command line.
+#include "common/win/start_trace.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/run_mode.h"
 #include "screensaver/win/boundary.h"
@@ -29,7 +30,9 @@ std::vector<std::wstring> CommandLineArguments() {
 }
 
 int Run(HINSTANCE instance) {
-    switch (kestova::ParseRunMode(CommandLineArguments())) {
+    const kestova::RunMode mode = kestova::ParseRunMode(CommandLineArguments());
+    kestova::win::StartTraceMark("mode parsed");
+    switch (mode) {
     case kestova::RunMode::Configure:
         return kestova::RunConfigureForm(instance);
     case kestova::RunMode::Run:
@@ -45,8 +48,10 @@ int Run(HINSTANCE instance) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    kestova::win::StartTraceMark("wWinMain");
     // First and last: the run's automation calls, those of its shutdown included, need the
     // apartment; it ends only after every window is gone.
     kestova::win::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    kestova::win::StartTraceMark("main apartment");
     return kestova::win::Guarded(1, [&] { return Run(instance); });
 }
