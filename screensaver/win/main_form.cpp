@@ -110,7 +110,6 @@ TMainForm::TMainForm(HINSTANCE instance, PresentationHost& host,
                                    // contacted: a host that hangs at start must not keep the user
                                    // from ending the run.
                                    ArmEarly(loaded.EnableKeyboard, loaded.EnableMouse);
-                                   StartTraceMark("armed");
                                },
                                session) {}
 
@@ -167,8 +166,10 @@ bool TMainForm::MakeWindow() noexcept {
         std::lock_guard guard(armLock_);
         windowTried_ = true;
         window_ = window;
-        if (window_ && pendingArm_)
+        if (window_ && pendingArm_) {
             ArmOnWindowThread(pendingArm_->first, pendingArm_->second);
+            StartTraceMark("armed");
+        }
     } catch (...) {
         // No window (the lock could not be had): the run ends below.
     }
@@ -263,6 +264,7 @@ void TMainForm::ArmEarly(bool keyboard, bool mouse) {
         InstallKeyboardHook();
     if (!mouse)
         InstallMouseHook();
+    StartTraceMark("armed");
 }
 
 void TMainForm::ArmOnWindowThread(bool keyboard, bool mouse) noexcept {
@@ -621,6 +623,10 @@ int RunMainForm(HINSTANCE instance, PresentationHost& host,
     TMainForm form(instance, host, std::move(loadSession));
     if (!form.Create())
         return 1;
+    // The window thread's apartment, for anything of the system's that wants one: only now,
+    // so that the session thread, which reaches the host, does not wait behind its making.
+    ComApartment apartment(COINIT_APARTMENTTHREADED);
+    StartTraceMark("main apartment");
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);

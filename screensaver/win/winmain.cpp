@@ -33,8 +33,11 @@ int Run(HINSTANCE instance) {
     const kestova::RunMode mode = kestova::ParseRunMode(CommandLineArguments());
     kestova::win::StartTraceMark("mode parsed");
     switch (mode) {
-    case kestova::RunMode::Configure:
+    case kestova::RunMode::Configure: {
+        // The settings dialog's shell dialogs need it; it ends only after every window is gone.
+        kestova::win::ComApartment apartment(COINIT_APARTMENTTHREADED);
         return kestova::RunConfigureForm(instance);
+    }
     case kestova::RunMode::Run:
         return kestova::win::RunMainForm(instance);
     case kestova::RunMode::Preview:
@@ -49,9 +52,5 @@ int Run(HINSTANCE instance) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     kestova::win::StartTraceMark("wWinMain");
-    // First and last: the run's automation calls, those of its shutdown included, need the
-    // apartment; it ends only after every window is gone.
-    kestova::win::ComApartment apartment(COINIT_APARTMENTTHREADED);
-    kestova::win::StartTraceMark("main apartment");
     return kestova::win::Guarded(1, [&] { return Run(instance); });
 }
