@@ -406,6 +406,8 @@ def start_only(runs: int, trace: bool) -> int:
     print(f"Machine: {machine()}; load average {os.getloadavg()[0]:.1f}; medians of {runs} runs")
     for line in against_bare(got) + traced:
         print(line)
+    print(f"P2 input -> Corvane gone: key (hook) {median(got['hook']):.0f} ms, Ctrl+Alt+Esc "
+          f"(hot key) {median(got['hot_key']):.0f} ms")
     return 0
 
 
