@@ -285,6 +285,9 @@ void TMainForm::BeginEnd() noexcept {
         return;
     // A start still under way stops at its next call: nothing new begins after the input.
     RefuseHostCalls(true);
+    // A start the host keeps waiting never tells the journal it is done: its writer gets ready
+    // now, well before the process may have to leave without the host's answer.
+    journal_.StartDone();
     for (HWND form : forms_)
         ::DestroyWindow(form);
     forms_.clear();

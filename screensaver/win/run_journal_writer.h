@@ -3,8 +3,8 @@
 // The run journal on Windows: the interface thread only stamps times and hands a copy of what
 // the driver saw to a writer thread. The writer starts with the run and does the slow part
 // (the monitors' details, the folder, the first use of the shell's folder lookup) once the run's
-// start is done, so as not to take time from it; at the end it only formats the block and
-// appends it. A journal that can't be written changes nothing
+// start is done or its end has begun, so as not to take time from the start; at the end it only
+// formats the block and appends it. A journal that can't be written changes nothing
 // in the run.
 #include <memory>
 
@@ -53,8 +53,8 @@ public:
 
     // Interface thread, as the run starts: stamps the time and starts the writer.
     void Start() noexcept;
-    // Any thread, once the run's start is done: the writer does its slow part now (or at
-    // Finish, if that comes first).
+    // Any thread, once the run's start is done or its end has begun: the writer does its slow
+    // part now (or at Finish, if that comes first).
     void StartDone() noexcept;
     // Interface thread, at the first close request.
     void NoteEnd(RunEnd cause) noexcept;
