@@ -55,6 +55,9 @@ public:
     virtual void InstallKeyboardHook() = 0;     // low-level, desktop-wide
     virtual void InstallMouseHook() = 0;        // low-level, desktop-wide
     virtual void DisarmBreakOut() noexcept = 0; // removes whatever of the three is in place
+    // Returns once the break-out asked for so far is in place: the host may be reached before
+    // that, but nothing of the run may appear on the screen.
+    virtual void WaitBreakOutArmed() {}
 
     // The general error report (message box); `text` is final.
     virtual void ShowErrorReport(const std::wstring& text) = 0;

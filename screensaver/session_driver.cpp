@@ -206,6 +206,7 @@ std::wstring SessionDriver::MessageFor(const std::wstring& name, bool sessionRea
 }
 
 void SessionDriver::StartShows(int32_t Count) {
+    desktop_.WaitBreakOutArmed();
     bool SessionReady = false;
     if (AddInAvailable) {
         SessionReady = CallBoolean(*AddInObject, L"IsCOMAddInInitialized");

@@ -21,7 +21,12 @@ fails on a time (only when a run does not work at all).
       looked for updates) and opened by the add-in (three stamp reads); PrepareScreenSaver's own
       time in the same two cases and the three stamp reads alone (tools/bench_addin.py)
 
-Usage: bench.py [--runs N] [--idle SECONDS]
+Usage: bench.py [--runs N] [--idle SECONDS] [--start [--trace]]
+
+The last lines set Corvane against the bare client from the same runs, with the goals beside
+them: the P1 ratio, launch -> first call on the host, the peak working sets. --start measures
+only these; --trace adds as many runs again in which both programs keep their start's phases
+(KESTOVA_START_TRACE) and prints each phase's median time after the launch.
 
 Times on the Windows side come from the host's journal ticks (GetTickCount, which under Wine is
 the Linux CLOCK_MONOTONIC_RAW in milliseconds) and are compared with that clock here; lines
@@ -36,6 +41,7 @@ import os
 import statistics
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -64,6 +70,40 @@ def spread(values, unit="ms") -> str:
             f"{len(values)} runs)")
 
 
+class PeakWatch:
+    """The peak working set (VmHWM, KiB) of a process that ends by itself, read every 10 ms on a
+    thread of its own until it is gone."""
+
+    def __init__(self, proc):
+        self.peak = 0
+        self.thread = threading.Thread(target=self._watch, args=(proc,), daemon=True)
+        self.thread.start()
+
+    def _watch(self, proc):
+        while proc.poll() is None:
+            figures = k.process_figures(proc.pid)
+            if figures:
+                self.peak = max(self.peak, figures.peak_rss_kib)
+            time.sleep(0.01)
+
+    def kib(self) -> int:
+        self.thread.join(65)
+        return self.peak
+
+
+def read_trace(path: Path, launched: float) -> dict[str, float]:
+    """The marks a start left in its trace file (KESTOVA_START_TRACE), as ms after `launched`
+    (both on CLOCK_MONOTONIC_RAW); the file is emptied for the next run."""
+    marks = {}
+    if path.exists():
+        for line in path.read_text().splitlines():
+            phase, _, at = line.rstrip("\r").partition("\t")
+            if at:
+                marks.setdefault(phase, float(at) - launched)
+        path.unlink()
+    return marks
+
+
 class Bench:
     def __init__(self, w: winekit.WineSession, runs: int):
         self.w, self.runs = w, runs
@@ -71,6 +111,23 @@ class Bench:
         self.paths = [standin.write_presentation(w, name, color=colour)[1]
                       for name, colour in DECKS]
         self.entries = [(path, n + 1) for n, path in enumerate(self.paths)]
+        # With a trace file, each start's phases are kept: {"Corvane": [...], "bare": [...]}.
+        self.trace: Path | None = None
+        self.traces: dict[str, list[dict[str, float]]] = {"Corvane": [], "bare client": []}
+
+    def use_trace(self, path: Path):
+        """Asks every program started from now on for its start trace (KESTOVA_START_TRACE)."""
+        self.trace = path
+        path.unlink(missing_ok=True)
+        self.w.env["KESTOVA_START_TRACE"] = winekit.winpath(path)
+
+    def keep_trace(self, who: str, launched: float):
+        if not self.trace:
+            return
+        # Written once the start is done, shortly after the last placement.
+        winekit.wait_until(lambda: self.trace.exists() and "start done" in self.trace.read_text(),
+                           10, f"{who}'s start trace")
+        self.traces[who].append(read_trace(self.trace, launched))
 
     # --- start -------------------------------------------------------------------------------
 
@@ -98,21 +155,24 @@ class Bench:
         launched = k.raw_ms()
         proc = k.start(self.w)
         first, placed = self.placed_at(mark, MONITORS)
+        self.keep_trace("Corvane", launched)
         return proc, placed - launched, first - launched
 
-    def bare_start(self) -> tuple[float, float]:
+    def bare_start(self) -> tuple[float, float, int]:
         """The bare client's run: ms from its launch to the shows placed and to the first call
-        the host received (it then ends the shows itself)."""
+        the host received (it then ends the shows itself), and its peak working set in KiB."""
         args = []
         for path, monitor in self.entries:
             args += [path, str(monitor)]
         mark = len(self.journal.entries())
         launched = k.raw_ms()
-        lines = k.client(self.w, "session", *args)
-        if not lines or not lines[0].startswith("begun"):
-            raise SystemExit(f"the bare client failed: {lines}")
+        proc = self.w.start_program([str(k.build_client()), "session", *args])
+        peak = PeakWatch(proc)
         first, placed = self.placed_at(mark, MONITORS)
-        return placed - launched, first - launched
+        if proc.wait(60) != 0:
+            raise SystemExit(f"the bare client failed (exit code {proc.returncode})")
+        self.keep_trace("bare client", launched)
+        return placed - launched, first - launched, peak.kib()
 
     # --- end ---------------------------------------------------------------------------------
 
@@ -132,21 +192,6 @@ class Bench:
                  if e.kind == "call" and e.member == "SlideShowView.Exit"]
         last_exit = k.tick_to_raw(exits[-1].tick, k.raw_ms()) - sent if exits else float("nan")
         return gone["at"] - sent, last_exit
-
-
-def bare_peak(w: winekit.WineSession, entries) -> int:
-    """Peak working set (KiB) of the bare client's whole session run, polled until it ends."""
-    args = []
-    for path, monitor in entries:
-        args += [path, str(monitor)]
-    proc = w.start_program([str(k.build_client()), "session", *args])
-    peak = 0
-    while proc.poll() is None:
-        figures = k.process_figures(proc.pid)
-        if figures:
-            peak = max(peak, figures.peak_rss_kib)
-        time.sleep(0.02)
-    return peak
 
 
 def hung_host(w: winekit.WineSession, bench: "Bench", runs: int) -> tuple[list, list]:
@@ -285,14 +330,103 @@ def machine() -> str:
     return f"nproc {os.cpu_count()}, {model}, {wine.strip()}"
 
 
+def warm_start(bench: Bench, runs: int) -> dict[str, list]:
+    """P1 with the host running and the presentations open: Corvane and the bare client one
+    after the other, `runs` times each; Corvane's runs end by the hook and the hot key in turn
+    (P2). Lists of ms (start -> placed, launch -> first host call), peak working sets (KiB) and
+    the P2 times."""
+    bench.end(bench.corvane_start(keyboard=False)[0], keyboard=False)  # warm-up
+    got: dict[str, list] = {name: [] for name in (
+        "corvane", "corvane_first", "corvane_peak", "bare", "bare_first", "bare_peak", "hook",
+        "hot_key", "hook_exit", "hot_key_exit")}
+    for run in range(runs):
+        keyboard = bool(run % 2)
+        proc, took, first = bench.corvane_start(keyboard=keyboard)
+        got["corvane"].append(took)
+        got["corvane_first"].append(first)
+        time.sleep(0.3)
+        figures = k.process_figures(proc.pid)
+        if figures:
+            got["corvane_peak"].append(figures.peak_rss_kib)
+        gone, exited = bench.end(proc, keyboard=keyboard)
+        got["hot_key" if keyboard else "hook"].append(gone)
+        got["hot_key_exit" if keyboard else "hook_exit"].append(exited)
+        took, first, peak = bench.bare_start()
+        got["bare"].append(took)
+        got["bare_first"].append(first)
+        got["bare_peak"].append(peak)
+    return got
+
+
+def against_bare(got: dict[str, list]) -> list[str]:
+    """Corvane against the bare client, from the same runs, with the goals beside them."""
+    ratio = median(got["corvane"]) / median(got["bare"])
+    first = median(got["corvane_first"]) - median(got["bare_first"])
+    peak = median(got["corvane_peak"]) / median(got["bare_peak"]) if got["bare_peak"] else 0
+    return [
+        f"P1 start -> 3 shows placed, host running: Corvane {median(got['corvane']):.0f} ms / "
+        f"bare client {median(got['bare']):.0f} ms = ratio {ratio:.2f} (goal <= 1.10)",
+        f"   launch -> first call on the host: Corvane {median(got['corvane_first']):.0f} ms / "
+        f"bare client {median(got['bare_first']):.0f} ms = {first:+.0f} ms (goal <= +15)",
+        f"P5 peak working set: Corvane {median(got['corvane_peak']) / 1024:.1f} MiB / bare client "
+        f"{median(got['bare_peak']) / 1024:.1f} MiB = ratio {peak:.2f} (goal <= 1.25)",
+    ]
+
+
+def trace_table(bench: Bench) -> list[str]:
+    """Median ms after the launch of each phase of the traced starts, Corvane beside the bare
+    client."""
+    lines = []
+    for who, traces in bench.traces.items():
+        if not traces:
+            continue
+        phases: list[str] = []
+        for trace in traces:
+            phases += [p for p in trace if p not in phases]
+        phases.sort(key=lambda p: median([t[p] for t in traces if p in t]))
+        lines.append(f"{who} (medians of {len(traces)} traced starts, ms after the launch):")
+        lines += [f"  {median([t[p] for t in traces if p in t]):7.1f}  {p}" for p in phases]
+    return lines
+
+
+def start_only(runs: int, trace: bool) -> int:
+    with winekit.WineSession("bench-start", monitors=MONITORS) as w:
+        k.install(w)
+        bench = Bench(w, runs)
+        standin.start_standin(w)
+        for path in bench.paths:  # as in P1 warm: the presentations are open
+            k.client(w, "open", path)
+        got = warm_start(bench, runs)
+        traced = []
+        if trace:
+            bench.use_trace(winekit.BUILD / "bench-start-trace.txt")
+            warm_start(bench, runs)
+            traced = trace_table(bench)
+        standin.quit_standin(w)
+    print(f"Machine: {machine()}; load average {os.getloadavg()[0]:.1f}; medians of {runs} runs")
+    for line in against_bare(got) + traced:
+        print(line)
+    print(f"P2 input -> Corvane gone: key (hook) {median(got['hook']):.0f} ms, Ctrl+Alt+Esc "
+          f"(hot key) {median(got['hot_key']):.0f} ms")
+    return 0
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description="performance table P1-P7")
     parser.add_argument("--runs", type=int, default=6, help="runs per figure (default 6)")
     parser.add_argument("--idle", type=float, default=60.0,
                         help="seconds a run is left alone for P3 (default 60)")
+    parser.add_argument("--start", action="store_true",
+                        help="only P1 with the host running and the peak working sets, against "
+                             "the bare client")
+    parser.add_argument("--trace", action="store_true",
+                        help="with --start: also trace each start's phases (KESTOVA_START_TRACE)")
     args = parser.parse_args()
     runs = max(2, args.runs)
     k.build_client()
+    if args.start:
+        return start_only(runs, args.trace)
+    load_before = os.getloadavg()[0]
     native = native_load_session()
     own_time = addin_own_time()
     journal = journal_figures()
@@ -332,24 +466,10 @@ def main() -> int:
         # P1 warm and P2: the host runs and has the presentations open (the add-in's own: P8
         # after).
         standin.start_standin(w)
-        bench.end(bench.corvane_start(keyboard=False)[0], keyboard=False)  # warm-up
-        warm_corvane, warm_bare, hook, hot_key, hook_exit, hot_key_exit = [], [], [], [], [], []
-        corvane_first, bare_first = [], []
-        peak = 0
-        for run in range(runs):
-            keyboard = bool(run % 2)
-            proc, took, first = bench.corvane_start(keyboard=keyboard)
-            warm_corvane.append(took)
-            corvane_first.append(first)
-            time.sleep(0.3)
-            figures = k.process_figures(proc.pid)
-            peak = max(peak, figures.peak_rss_kib if figures else 0)
-            gone, exited = bench.end(proc, keyboard=keyboard)
-            (hot_key if keyboard else hook).append(gone)
-            (hot_key_exit if keyboard else hook_exit).append(exited)
-            took, first = bench.bare_start()
-            warm_bare.append(took)
-            bare_first.append(first)
+        got = warm_start(bench, runs)
+        warm_corvane, warm_bare = got["corvane"], got["bare"]
+        hook, hot_key, hook_exit, hot_key_exit = (got["hook"], got["hot_key"], got["hook_exit"],
+                                                  got["hot_key_exit"])
 
         # P3: one run left alone.
         proc = bench.corvane_start(keyboard=False)[0]
@@ -357,7 +477,6 @@ def main() -> int:
         first = k.process_figures(proc.pid)
         time.sleep(args.idle)
         last = k.process_figures(proc.pid)
-        peak = max(peak, last.peak_rss_kib)
         bench.end(proc, keyboard=False)
 
         # P6 under Wine: the largest Count the registry holds, one real entry per monitor.
@@ -376,7 +495,6 @@ def main() -> int:
             k.probe(w, "key", VK_F24)
             k.ended(proc, 30)
 
-        bare_peak_kib = bare_peak(w, bench.entries)
         hung_hidden, hung_gone = hung_host(w, bench, max(2, runs // 2))
 
     ratio_warm = median(warm_corvane) / median(warm_bare)
@@ -387,7 +505,8 @@ def main() -> int:
         ("", "  Corvane's own overhead", f"ratio {ratio_warm:.2f} "
                                          f"({median(warm_corvane) - median(warm_bare):+.0f} ms)"),
         ("", "  of which launch -> first call on the host",
-         f"Corvane {median(corvane_first):.0f} ms, bare client {median(bare_first):.0f} ms"),
+         f"Corvane {median(got['corvane_first']):.0f} ms, bare client "
+         f"{median(got['bare_first']):.0f} ms"),
         ("", "start -> 3 shows placed, host started by COM: Corvane", spread(cold_corvane)),
         ("", "  same calls by a bare client", spread(cold_bare)),
         ("", "  Corvane's own overhead", f"ratio {ratio_cold:.2f} "
@@ -410,9 +529,10 @@ def main() -> int:
          "difference is within the spread)"),
         ("P5", "Corvane.scr / Paxendo.dll / Tovrin.dll",
          " / ".join(f"{sizes[n] / 1024:.0f} KiB" for n in k.BINARIES)),
-        ("", "peak working set: Corvane.scr / bare client (same calls)",
-         f"{peak / 1024:.1f} MiB / {bare_peak_kib / 1024:.1f} MiB "
-         f"(ratio {peak / bare_peak_kib if bare_peak_kib else float('nan'):.2f})"),
+        ("", "peak working set: Corvane.scr / bare client (same calls; P1 warm)",
+         f"{median(got['corvane_peak']) / 1024:.1f} MiB / "
+         f"{median(got['bare_peak']) / 1024:.1f} MiB "
+         f"(ratio {median(got['corvane_peak']) / median(got['bare_peak']):.2f})"),
         ("P6", "LoadSession, Count = 2^31-1 (native, Release)", native or "n/a"),
         ("", "Corvane.scr /s with that Count: start -> shows placed",
          spread(big_count) + f", peak working set {big_peak / 1024:.1f} MiB"),
@@ -427,10 +547,14 @@ def main() -> int:
 
     print(f"Kestova Screen Saver performance: whole system under Wine ({MONITORS} simulated "
           "monitors, 3 shows, stand-in host, Paxendo + Tovrin)")
-    print(f"Machine: {machine()}; medians of {runs} runs unless noted")
+    print(f"Machine: {machine()}; load average {load_before:.1f} before the bench, "
+          f"{os.getloadavg()[0]:.1f} after; medians of {runs} runs unless noted")
     width = max(len(what) for _, what, _ in rows)
     for ident, what, value in rows:
         print(f"{ident:<3} {what.ljust(width)}  {value}")
+    print("Against the bare client, same runs:")
+    for line in against_bare(got):
+        print("  " + line)
     return 0
 
 

@@ -4,6 +4,7 @@
 #include "common/win/com_error.h"
 #include "common/win/error_report.h"
 #include "common/win/monitors.h"
+#include "common/win/start_trace.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/win/boundary.h"
 #include "screensaver/win/display_form.h"
@@ -104,6 +105,7 @@ TMainForm::TMainForm(HINSTANCE instance, PresentationHost& host,
                                *this, host,
                                [this, load = std::move(loadSession)](TSession& loaded) {
                                    load(loaded);
+                                   StartTraceMark("settings read");
                                    // Armed as soon as the flags are known, before the host is
                                    // contacted: a host that hangs at start must not keep the user
                                    // from ending the run.
@@ -117,35 +119,63 @@ TMainForm::~TMainForm() {
 
 bool TMainForm::Create() {
     journal_.Start();
-    RegisterMainFormClass(instance_, WindowProc);
-    const UINT dpi = ::GetDpiForSystem();
-    window_ =
-        ::CreateWindowExW(0, kMainFormClass, kProductCaption, WS_OVERLAPPEDWINDOW,
-                          Scale(kDesignLeft, dpi), Scale(kDesignTop, dpi), Scale(kDesignWidth, dpi),
-                          Scale(kDesignHeight, dpi), nullptr, nullptr, instance_, this);
-    if (!window_)
-        return false;
-    breakOut_ = std::make_unique<BreakOut>(window_, instance_);
-    SetBreakOutWindow(window_);
+    StartTraceMark("journal started");
+    windowThread_ = ::GetCurrentThreadId();
     started_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     endRequested_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     sessionEnded_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    windowMade_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ticks_.reset(::CreateWaitableTimerW(nullptr, FALSE, nullptr));
     displayChanged_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (started_ && endRequested_ && sessionEnded_ && ticks_ && displayChanged_)
+    // First: the settings and the host are reached while this thread makes the window.
+    if (started_ && endRequested_ && sessionEnded_ && windowMade_ && ticks_ && displayChanged_)
         sessionThread_.reset(::CreateThread(nullptr, 0, SessionMain, this, 0, nullptr));
-    if (sessionThread_) {
-        launched_ = true;
-        ::SetTimer(window_, kHostWatchTimerId, kHostWatchInterval, nullptr);
-    }
-    if (!sessionThread_) {
-        HWND window = std::exchange(window_, nullptr);
-        breakOut_.reset();
-        ::DestroyWindow(window);
-        SetBreakOutWindow(nullptr);
+    if (!sessionThread_)
+        return false;
+    launched_ = true;
+    StartTraceMark("session thread launched");
+    const bool made = MakeWindow();
+    StartTraceMark("window created");
+    if (!made) {
+        // Nothing of the run can be shown or ended by input: the start stops at its next call.
+        BeginEnd();
         return false;
     }
+    ::SetTimer(window_, kHostWatchTimerId, kHostWatchInterval, nullptr);
     return true;
+}
+
+bool TMainForm::MakeWindow() noexcept {
+    try {
+        RegisterMainFormClass(instance_, WindowProc);
+        const UINT dpi = ::GetDpiForSystem();
+        HWND window = ::CreateWindowExW(0, kMainFormClass, kProductCaption, WS_OVERLAPPEDWINDOW,
+                                        Scale(kDesignLeft, dpi), Scale(kDesignTop, dpi),
+                                        Scale(kDesignWidth, dpi), Scale(kDesignHeight, dpi),
+                                        nullptr, nullptr, instance_, this);
+        if (window) {
+            try {
+                breakOut_ = std::make_unique<BreakOut>(window, instance_);
+            } catch (...) {
+                ::DestroyWindow(window);
+                window = nullptr;
+            }
+        }
+        if (window)
+            SetBreakOutWindow(window);
+        std::lock_guard guard(armLock_);
+        windowTried_ = true;
+        window_ = window;
+        if (window_ && pendingArm_) {
+            ArmOnWindowThread(pendingArm_->first, pendingArm_->second);
+            StartTraceMark("armed");
+        }
+    } catch (...) {
+        // No window (the lock could not be had): the run ends below.
+    }
+    // The session thread waits for this before it touches the window.
+    ::SetEvent(windowMade_.get());
+    return window_ != nullptr;
 }
 
 bool TMainForm::WaitStarted(DWORD milliseconds) {
@@ -175,18 +205,23 @@ DWORD WINAPI TMainForm::SessionMain(void* form) {
 }
 
 void TMainForm::SessionLoop() noexcept {
-    const DWORD windowThread = ::GetWindowThreadProcessId(window_, nullptr);
+    const DWORD windowThread = windowThread_;
+    StartTraceMark("session thread");
     {
         // The host's objects live here for the whole run: any thread of this apartment may call
         // them, also while another call of the run is still out.
         ComApartment apartment(COINIT_MULTITHREADED);
+        StartTraceMark("session apartment");
         driver_.FormCreate();
+        StartTraceMark("start done");
+        StartTraceFlush();
         if (driver_.MainWindowShown())
             Guarded(0, [&] {
                 OnWindowThread([&] { ::ShowWindow(window_, SW_SHOW); });
                 return 0;
             });
         ::SetEvent(started_.get());
+        journal_.StartDone();
         const HANDLE events[] = {endRequested_.get(), ticks_.get(), displayChanged_.get()};
         for (;;) {
             const DWORD woken = ::WaitForMultipleObjects(3, events, FALSE, INFINITE);
@@ -206,6 +241,7 @@ void TMainForm::SessionLoop() noexcept {
 }
 
 void TMainForm::OnWindowThread(const std::function<void()>& work) {
+    ::WaitForSingleObject(windowMade_.get(), INFINITE);
     if (ending_ || !window_)
         return;
     ::SendMessageW(window_, kRunOnWindowThread, 0,
@@ -213,12 +249,35 @@ void TMainForm::OnWindowThread(const std::function<void()>& work) {
 }
 
 void TMainForm::ArmEarly(bool keyboard, bool mouse) {
+    {
+        std::lock_guard guard(armLock_);
+        if (!windowTried_) {
+            // The window thread arms as soon as its window is made; the host is reached
+            // meanwhile, and nothing is shown before the arming is done (WaitBreakOutArmed).
+            pendingArm_.emplace(keyboard, mouse);
+            return;
+        }
+    }
     if (keyboard)
         AddBreakOutHotKey();
     else
         InstallKeyboardHook();
     if (!mouse)
         InstallMouseHook();
+    StartTraceMark("armed");
+}
+
+void TMainForm::ArmOnWindowThread(bool keyboard, bool mouse) noexcept {
+    if (keyboard)
+        breakOut_->AddHotKey();
+    else
+        breakOut_->InstallKeyboardHook();
+    if (!mouse)
+        breakOut_->InstallMouseHook();
+}
+
+void TMainForm::WaitBreakOutArmed() {
+    ::WaitForSingleObject(windowMade_.get(), INFINITE);
 }
 
 void TMainForm::BeginEnd() noexcept {
@@ -226,6 +285,9 @@ void TMainForm::BeginEnd() noexcept {
         return;
     // A start still under way stops at its next call: nothing new begins after the input.
     RefuseHostCalls(true);
+    // A start the host keeps waiting never tells the journal it is done: its writer gets ready
+    // now, well before the process may have to leave without the host's answer.
+    journal_.StartDone();
     for (HWND form : forms_)
         ::DestroyWindow(form);
     forms_.clear();
@@ -564,6 +626,10 @@ int RunMainForm(HINSTANCE instance, PresentationHost& host,
     TMainForm form(instance, host, std::move(loadSession));
     if (!form.Create())
         return 1;
+    // The window thread's apartment, for anything of the system's that wants one: only now,
+    // so that the session thread, which reaches the host, does not wait behind its making.
+    ComApartment apartment(COINIT_APARTMENTTHREADED);
+    StartTraceMark("main apartment");
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);

@@ -7,7 +7,9 @@
 // into the host, however long it waits, leaves this window's thread free: the hooks and the hot
 // key keep working, and the end of a run takes every window of the run off the screen at once.
 // Windows, hooks and the hot key belong to the window's thread; the driver reaches them through
-// sent messages.
+// sent messages. The session thread begins before the window is made: reading the settings and
+// reaching the host need no window and go on meanwhile; the break-out is armed as soon as both
+// the settings and the window are there, and before anything of the run appears.
 #include "common/win/unique_handle.h"
 #include "screensaver/desktop.h"
 #include "screensaver/presentation_host.h"
@@ -21,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,9 +55,9 @@ public:
     TMainForm& operator=(const TMainForm&) = delete;
     ~TMainForm() override;
 
-    // Creates the window (hidden) and starts the session thread, which runs FormCreate and
-    // shows the window afterwards when the start failed before the run took over the screen.
-    // False when no window could be made.
+    // Starts the session thread, which runs FormCreate and shows the window afterwards when the
+    // start failed before the run took over the screen, then creates the window (hidden).
+    // False when no window could be made (the start then goes no further; Destroy ends it).
     [[nodiscard]] bool Create();
     // Pumps this thread's messages until FormCreate has returned; false after `milliseconds`.
     [[nodiscard]] bool WaitStarted(DWORD milliseconds);
@@ -83,6 +86,7 @@ public:
     void InstallKeyboardHook() override;
     void InstallMouseHook() override;
     void DisarmBreakOut() noexcept override;
+    void WaitBreakOutArmed() override;
     void ShowErrorReport(const std::wstring& text) override;
     std::wstring SystemMessage(int32_t code) override;
 
@@ -103,6 +107,9 @@ private:
     void CoverWaitingMonitors() noexcept;
     [[nodiscard]] HostBusyNotes BusyNotes();
     void ArmEarly(bool keyboard, bool mouse);
+    // Window thread: the window and the break-out object; false when there is no window.
+    [[nodiscard]] bool MakeWindow() noexcept;
+    void ArmOnWindowThread(bool keyboard, bool mouse) noexcept;
 
     HINSTANCE instance_;
     SessionDriver driver_;
@@ -123,6 +130,11 @@ private:
     UniqueHandle ticks_;          // the one-second timer
     UniqueHandle displayChanged_; // the system's monitors changed (auto-reset)
     UniqueHandle sessionEnded_;   // FormDestroy has returned
+    UniqueHandle windowMade_;     // window_ is set (or stays null) and the early arming is done
+    DWORD windowThread_ = 0;
+    std::mutex armLock_;
+    bool windowTried_ = false; // under armLock_: arming is the window thread's to do now
+    std::optional<std::pair<bool, bool>> pendingArm_; // under armLock_: keyboard, mouse
     UniqueHandle sessionThread_;
     UniqueHandle watchdog_;
     RunJournal journal_; // its destruction waits, briefly, for the run's block to be written

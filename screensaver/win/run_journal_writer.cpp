@@ -146,6 +146,7 @@ bool WriteRunBlock(RunRecord record, const std::wstring& folder) noexcept {
 
 // Filled by the interface thread before it signals `ready`; read by the writer only after.
 struct RunJournal::Shared {
+    UniqueHandle startDone;
     UniqueHandle ready;
     bool write = false; // false: the run ended without a block (the form never finished)
     RunRecord record;
@@ -161,6 +162,8 @@ DWORD WINAPI WriterThread(void* context) {
     RunJournal::Shared& shared = **holder;
     try {
         // While the run goes on: everything that may be slow the first time in a process.
+        const HANDLE go[] = {shared.startDone.get(), shared.ready.get()};
+        ::WaitForMultipleObjects(2, go, FALSE, INFINITE);
         std::vector<JournalMonitor> monitors = JournalMonitors();
         std::wstring folder = shared.folder.empty() ? JournalFolder() : shared.folder;
         CreateJournalFolder(folder); // a folder that can't be made fails the append below
@@ -199,9 +202,10 @@ void RunJournal::Start() noexcept {
     try {
         auto shared = std::make_shared<Shared>();
         shared->ready.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        shared->startDone.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         shared->folder = folder_;
         shared->start = startTime_;
-        if (!shared->ready)
+        if (!shared->ready || !shared->startDone)
             return;
         auto holder = std::make_unique<std::shared_ptr<Shared>>(shared);
         HANDLE thread = ::CreateThread(nullptr, 0, WriterThread, holder.get(), 0, nullptr);
@@ -213,6 +217,11 @@ void RunJournal::Start() noexcept {
     } catch (...) {
         // No journal for this run.
     }
+}
+
+void RunJournal::StartDone() noexcept {
+    if (shared_)
+        ::SetEvent(shared_->startDone.get());
 }
 
 void RunJournal::NoteEnd(RunEnd cause) noexcept {

@@ -2,10 +2,11 @@
 
 // The run journal on Windows: the interface thread only stamps times and hands a copy of what
 // the driver saw to a writer thread. The writer starts with the run and does the slow part
-// early (the monitors' details, the folder, the first use of the shell's folder lookup); at the
-// end it only formats the block and appends it, then writes the run's events, if any, to the
-// event log (whose source it opens early too). A journal or an event that can't be written
-// changes nothing in the run.
+// (the monitors' details, the folder, the first use of the shell's folder lookup, the event
+// log's source) once the run's start is done or its end has begun, so as not to take time from
+// the start; at the end it only formats the block and appends it, then writes the run's events,
+// if any, to the event log. A journal or an event that can't be written changes nothing in the
+// run.
 #include <memory>
 
 #include "common/win/unique_handle.h"
@@ -53,6 +54,9 @@ public:
 
     // Interface thread, as the run starts: stamps the time and starts the writer.
     void Start() noexcept;
+    // Any thread, once the run's start is done or its end has begun: the writer does its slow
+    // part now (or at Finish, if that comes first).
+    void StartDone() noexcept;
     // Interface thread, at the first close request.
     void NoteEnd(RunEnd cause) noexcept;
     // Interface thread, once the run's windows and session are gone: copies what the driver saw

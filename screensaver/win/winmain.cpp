@@ -1,4 +1,5 @@
 // Corvane.scr: Windows starts it with the screen saver command line.
+#include "common/win/start_trace.h"
 #include "common/win/unique_handle.h"
 #include "screensaver/run_mode.h"
 #include "screensaver/win/boundary.h"
@@ -29,9 +30,14 @@ std::vector<std::wstring> CommandLineArguments() {
 }
 
 int Run(HINSTANCE instance) {
-    switch (kestova::ParseRunMode(CommandLineArguments())) {
-    case kestova::RunMode::Configure:
+    const kestova::RunMode mode = kestova::ParseRunMode(CommandLineArguments());
+    kestova::win::StartTraceMark("mode parsed");
+    switch (mode) {
+    case kestova::RunMode::Configure: {
+        // The settings dialog's shell dialogs need it; it ends only after every window is gone.
+        kestova::win::ComApartment apartment(COINIT_APARTMENTTHREADED);
         return kestova::RunConfigureForm(instance);
+    }
     case kestova::RunMode::Run:
         return kestova::win::RunMainForm(instance);
     case kestova::RunMode::Preview:
@@ -45,8 +51,6 @@ int Run(HINSTANCE instance) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // First and last: the run's automation calls, those of its shutdown included, need the
-    // apartment; it ends only after every window is gone.
-    kestova::win::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    kestova::win::StartTraceMark("wWinMain");
     return kestova::win::Guarded(1, [&] { return Run(instance); });
 }

@@ -3,6 +3,12 @@
 // The one open-file dialog behind every Browse button of the settings dialog. It lives as long
 // as the settings dialog and remembers the file and the filter chosen last, so a later Browse
 // starts where the previous one ended.
+//
+// The common dialogs' library (and the printing and control libraries it brings) is loaded here,
+// with the settings dialog, rather than imported by the program: a run of the screen saver never
+// shows this dialog and must not pay for loading it.
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 #include <commdlg.h>
 
@@ -32,6 +38,8 @@ private:
     std::wstring initialFolder_;
     std::vector<wchar_t> fileName_;
     OPENFILENAMEW state_{};
+    UniqueModule library_;
+    decltype(&::GetOpenFileNameW) getOpenFileName_ = nullptr; // null: no dialog can be shown
 };
 
 } // namespace kestova::win

@@ -25,6 +25,7 @@
 // Exit code 0 on success; otherwise 1 with "error <what> <hresult> <description>".
 #include "common/product.h"
 #include "common/win/com_error.h"
+#include "common/win/start_trace.h"
 #include "common/win/unique_handle.h"
 
 #include <shellapi.h>
@@ -126,9 +127,12 @@ CLSID HostClass() {
 }
 
 ComPtr<IDispatch> AttachHost() {
+    kestova::win::StartTraceMark("attach");
     CLSID clsid = HostClass();
+    kestova::win::StartTraceMark("class found");
     ComPtr<IUnknown> unknown;
     Check(::GetActiveObject(clsid, nullptr, unknown.GetAddressOf()), L"GetActiveObject");
+    kestova::win::StartTraceMark("host reached");
     ComPtr<IDispatch> app;
     Check(unknown.As(&app), L"IDispatch");
     return app;
@@ -275,6 +279,8 @@ int Session(const std::vector<std::wstring>& args) {
     }
     Method(addIn.Get(), L"PrepareScreenSaver");
     Method(addIn.Get(), L"BeginScreenSaver");
+    kestova::win::StartTraceMark("start done");
+    kestova::win::StartTraceFlush();
     const double begun = MillisecondsSinceStart();
     wchar_t text[64];
     swprintf(text, 64, L"begun %.1f", begun);
@@ -359,9 +365,11 @@ int Load() {
 
 int Run() {
     // Window rectangles in real pixels, as the window lister reports them.
+    kestova::win::StartTraceMark("wmain");
     ::SetProcessDPIAware();
     ComApartment apartment;
     Check(apartment.result(), L"CoInitializeEx");
+    kestova::win::StartTraceMark("main apartment");
     int count = 0;
     LPWSTR* raw = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::wstring> args;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -176,6 +177,10 @@ struct World : Desktop, PresentationHost {
     void InstallKeyboardHook() override { journal.push_back("KeyboardHook"); }
     void InstallMouseHook() override { journal.push_back("MouseHook"); }
     void DisarmBreakOut() noexcept override { journal.push_back("Disarm"); }
+    // Where in the journal the driver waited for the break-out (arming may still be under way
+    // on the window's thread while the host is reached).
+    size_t armedWait = SIZE_MAX;
+    void WaitBreakOutArmed() override { armedWait = journal.size(); }
     void ShowErrorReport(const std::wstring& text) override {
         journal.push_back("Report('" + Narrow(text) + "')");
     }
@@ -217,6 +222,8 @@ TEST(SessionDriver, TwoMonitorsOneFileWholeRunInOrder) {
                                 // An add-in without the report: asked once, then as before.
                                 "Addin.GetMonitorReport(&1,&'',&'')", "EnableTimer", "KeyboardHook",
                                 "MouseHook", "App.Version?"}));
+    // Nothing is asked of the add-in that could show something before the break-out is there.
+    EXPECT_EQ(w.armedWait, kConnect.size());
     EXPECT_FALSE(driver.MainWindowShown());
     ASSERT_EQ(driver.Outcomes().size(), 2u);
     EXPECT_TRUE(driver.Outcomes()[0].showRunning);
@@ -380,6 +387,7 @@ TEST(SessionDriver, WithoutHostOnlyNamedMonitorsGetText) {
     first.FormCreate();
     EXPECT_EQ(none.journal, (Journal{"Window(1,'Unable to start Microsoft Office PowerPoint.')",
                                      "Window(2,'')", "Window(3,'')", "HotKey"}));
+    EXPECT_EQ(none.armedWait, 0u); // before the first black window too
 
     World down; // neither running nor startable: the text also where the file exists
     down.monitors = 2;
