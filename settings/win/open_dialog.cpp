@@ -29,10 +29,16 @@ PresentationOpenDialog::PresentationOpenDialog()
     // OFN_NOCHANGEDIR: browsing leaves the program's current folder where it was.
     state_.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING |
                    OFN_EXPLORER | OFN_NOCHANGEDIR;
-    library_.reset(::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    if (library_)
-        getOpenFileName_ = reinterpret_cast<decltype(&::GetOpenFileNameW)>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(library_.get(), "GetOpenFileNameW")));
+}
+
+bool PresentationOpenDialog::Load() noexcept {
+    if (!library_) {
+        library_.reset(::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+        if (library_)
+            getOpenFileName_ = reinterpret_cast<decltype(&::GetOpenFileNameW)>(
+                reinterpret_cast<void (*)()>(::GetProcAddress(library_.get(), "GetOpenFileNameW")));
+    }
+    return getOpenFileName_ != nullptr;
 }
 
 void PresentationOpenDialog::SetInitialFolder(std::wstring folder) {
@@ -45,7 +51,7 @@ std::optional<std::wstring> PresentationOpenDialog::Execute(HWND owner) {
     const std::vector<wchar_t> previousName = fileName_;
     const DWORD previousFilter = state_.nFilterIndex;
     state_.hwndOwner = owner;
-    const BOOL chosen = getOpenFileName_ && getOpenFileName_(&state_);
+    const BOOL chosen = Load() && getOpenFileName_(&state_);
     state_.hwndOwner = nullptr;
     if (!chosen) {
         fileName_ = previousName;
