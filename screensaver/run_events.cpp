@@ -8,22 +8,6 @@ namespace {
 // unless a stored path is absurd, and then the event still goes out, cut.
 constexpr size_t kMaxEventText = 8000;
 
-// One line: the host's texts end in a line break, and a control character would only confuse
-// the tools that show the event.
-std::wstring Line(std::wstring_view text) {
-    std::wstring line;
-    line.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            continue; // CR LF makes one blank
-        line.push_back(static_cast<uint32_t>(c) < 0x20 ? L' ' : c);
-    }
-    while (!line.empty() && line.back() == L' ')
-        line.pop_back();
-    return line;
-}
-
 std::wstring Bounded(std::wstring text) {
     if (text.size() > kMaxEventText) {
         text.resize(kMaxEventText - 1);
@@ -40,7 +24,7 @@ std::wstring BusyText(const HostBusyNotes& busy) {
         text += std::wstring(text.empty() ? L"" : L" ") + L"PowerPoint turned calls away.";
     if (!busy.window.empty())
         text += std::wstring(text.empty() ? L"" : L" ") + L"PowerPoint's own window \"" +
-                Line(busy.window) + L"\" was up.";
+                OneLineText(busy.window) + L"\" was up.";
     return text.empty() ? L"Nothing more was seen of PowerPoint." : text;
 }
 
@@ -57,8 +41,8 @@ std::vector<RunEvent> RunEvents(const RunRecord& record, const std::wstring& jou
     if (startFailed) {
         const std::wstring failure =
             facts.settingsError.empty()
-                ? Line(facts.failure)
-                : L"The settings could not be read: " + Line(facts.settingsError);
+                ? OneLineText(facts.failure)
+                : L"The settings could not be read: " + OneLineText(facts.settingsError);
         events.push_back(
             {kStartFailedEvent, kStartCategory, EventLevel::Error, {Bounded(failure), journal}});
     }
@@ -73,9 +57,9 @@ std::vector<RunEvent> RunEvents(const RunRecord& record, const std::wstring& jou
                 monitors += L"\r\n";
             monitors += L"Monitor " + std::to_wstring(outcome.monitor) + L": " +
                         (outcome.reason.empty() ? L"No slide show was started for this monitor."
-                                                : Line(outcome.reason));
+                                                : OneLineText(outcome.reason));
             if (!outcome.detail.empty())
-                monitors += L" (" + Line(outcome.detail) + L")";
+                monitors += L" (" + OneLineText(outcome.detail) + L")";
         }
         if (!monitors.empty())
             events.push_back({kMonitorsWithoutShowEvent,

@@ -25,20 +25,8 @@ void AppendCodePoint(std::string& out, uint32_t c) {
     }
 }
 
-// A text as one line of the block: a line break or tab inside it (the host's error texts end in
-// one) must not start a line that reads as the journal's own.
 std::string OneLine(std::wstring_view text) {
-    std::wstring flat;
-    flat.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            continue; // CR LF makes one blank
-        flat.push_back(static_cast<uint32_t>(c) < 0x20 ? L' ' : c);
-    }
-    while (!flat.empty() && flat.back() == L' ')
-        flat.pop_back();
-    return ToUtf8(flat);
+    return ToUtf8(OneLineText(text));
 }
 
 std::string Number(int64_t value) {
@@ -101,6 +89,20 @@ std::string EndText(RunEnd end) {
 }
 
 } // namespace
+
+std::wstring OneLineText(std::wstring_view text) {
+    std::wstring flat;
+    flat.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+            continue; // CR LF makes one blank
+        flat.push_back(static_cast<uint32_t>(c) < 0x20 ? L' ' : c);
+    }
+    while (!flat.empty() && flat.back() == L' ')
+        flat.pop_back();
+    return flat;
+}
 
 std::string ToUtf8(std::wstring_view text) {
     std::string out;

@@ -105,6 +105,9 @@ struct RunRecord {
 // The block, lines ending in CR LF, closed by an empty line. Texts are put on one line each.
 [[nodiscard]] std::string FormatRunBlock(const RunRecord& record);
 [[nodiscard]] std::string ToUtf8(std::wstring_view text);
+// A text on one line: a line break or tab inside it (the host's error texts end in one) becomes
+// a blank, so it can't start a line of its own in the journal or the event log; trailing blanks go.
+[[nodiscard]] std::wstring OneLineText(std::wstring_view text);
 
 // The journal's two files: the current one and the one before it.
 class JournalFiles {
