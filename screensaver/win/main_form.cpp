@@ -106,9 +106,9 @@ TMainForm::TMainForm(HINSTANCE instance, PresentationHost& host,
                                [this, load = std::move(loadSession)](TSession& loaded) {
                                    load(loaded);
                                    StartTraceMark("settings read");
-                                   // Armed as soon as the flags are known, before the host is
-                                   // contacted: a host that hangs at start must not keep the user
-                                   // from ending the run.
+                                   // Armed as soon as the flags and the window are there,
+                                   // never waiting on the host: a host that hangs at start must
+                                   // not keep the user from ending the run.
                                    ArmEarly(loaded.EnableKeyboard, loaded.EnableMouse);
                                },
                                session) {}
